@@ -1,0 +1,49 @@
+# VembDlg - one entry over the two builds.
+#   make            build everything (i686 cross-build and native)
+#   make check      run every test: native GoogleTest and the Wine tests, one ctest run
+#   make demo       run the "Loomstar Link" demo host on the machine simulator
+# BUILD selects the build folder (default: build); the Wine prefix lives inside it.
+BUILD   ?= build
+JOBS    ?= $(shell nproc)
+B       := $(abspath $(BUILD))
+WIN32   := $(B)/win32
+NATIVE  := $(B)/native
+export VEMB_WINEPREFIX ?= $(B)/wineprefix
+
+.PHONY: all setup build win32 native prefix check check-native check-wine demo clean
+
+all: build
+
+setup:
+	@tools/setup
+
+win32: setup
+	cmake -S . -B $(WIN32) -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-mingw32.cmake \
+	      -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(WIN32) -j $(JOBS)
+
+native: setup
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMB_WIN32_BIN=$(WIN32)/bin
+	cmake --build $(NATIVE) -j $(JOBS)
+
+build: win32 native
+
+prefix: setup
+	@tools/wine-prefix
+
+check: build prefix
+	cd $(NATIVE) && xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    ctest --output-on-failure --timeout 300 -j $(JOBS) $(CTEST_ARGS)
+
+check-native: native
+	cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS) $(CTEST_ARGS)
+
+check-wine: build prefix
+	cd $(NATIVE) && xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    ctest --output-on-failure --timeout 300 -L wine $(CTEST_ARGS)
+
+demo: build prefix
+	tools/demo $(WIN32)/bin
+
+clean:
+	rm -rf $(B)

@@ -1,0 +1,21 @@
+# The native build: the Win32-free logic with its GoogleTest tests, and the registration
+# of the Wine tests of the cross-build (VEMB_WIN32_BIN) so that one ctest run covers all.
+enable_testing()
+add_compile_options(-Wall -Wextra)
+
+option(VEMB_SANITIZE "Build the native code with ASan and UBSan" OFF)
+if(VEMB_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+add_library(vemb_pure STATIC ${VEMB_PURE_SOURCES})
+target_include_directories(vemb_pure PUBLIC ${CMAKE_SOURCE_DIR}/src)
+
+include(${CMAKE_SOURCE_DIR}/tests/native/native.cmake)
+include(${CMAKE_SOURCE_DIR}/tools/tools.cmake OPTIONAL)
+
+set(VEMB_WIN32_BIN "" CACHE PATH "bin folder of the i686 cross-build whose Wine tests to register")
+if(VEMB_WIN32_BIN)
+  include(${CMAKE_SOURCE_DIR}/tests/wine/register.cmake)
+endif()

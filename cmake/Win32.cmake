@@ -1,0 +1,47 @@
+# The i686 cross-build: VembDlg.dll, the machine simulator's link libraries, the demo
+# host and the Wine test programs. Everything lands in bin/ so DLLs sit beside the
+# programs that load them; the USB library's variants live in sub-folders and a test
+# copies the one it wants beside itself.
+enable_language(RC)
+set(VEMB_BIN ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${VEMB_BIN})
+set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${VEMB_BIN})
+set(CMAKE_ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib)
+
+add_compile_definitions(WINVER=0x0501 _WIN32_WINNT=0x0501 _WIN32_IE=0x0600 NOMINMAX)
+add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+# Static runtime: the DLLs and programs import only Windows system DLLs and our own.
+set(VEMB_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
+
+set(VEMB_SYSTEM_LIBS comctl32 comdlg32 shell32 ole32 gdi32 user32 advapi32 kernel32)
+
+# ---- the machine simulator: VembSio.dll and VEMBUSB.DLL ----
+include(${CMAKE_SOURCE_DIR}/linksim/linksim.cmake)
+
+# ---- the module's code as a static library, shared by the DLL and the white-box tests ----
+add_library(vemb_core STATIC ${VEMB_PURE_SOURCES} ${VEMB_WIN32_SOURCES})
+target_compile_definitions(vemb_core PUBLIC VEMBDLG_BUILD)
+target_include_directories(vemb_core PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/include
+                                            ${CMAKE_SOURCE_DIR}/res)
+target_link_libraries(vemb_core PUBLIC VembSio_import ${VEMB_SYSTEM_LIBS})
+
+set(VEMB_RC ${CMAKE_SOURCE_DIR}/res/VembDlg.rc)
+file(GLOB VEMB_RES_DEPS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*)
+set_source_files_properties(${VEMB_RC} PROPERTIES OBJECT_DEPENDS "${VEMB_RES_DEPS}")
+
+add_library(VembDlg SHARED ${CMAKE_SOURCE_DIR}/src/frame/dllmain.cpp
+                           ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def ${VEMB_RC})
+# CMake's own import library would lack the decorated __stdcall symbols: park it aside
+# and make the hosts' import library from the .def.
+set_target_properties(VembDlg PROPERTIES PREFIX "" OUTPUT_NAME VembDlg
+                      ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/unused)
+target_link_libraries(VembDlg PRIVATE vemb_core)
+target_link_options(VembDlg PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
+vemb_import_library(VembDlg ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def VembDlg.dll)
+add_dependencies(VembDlg VembDlg_implib)
+
+# ---- the demo host ----
+include(${CMAKE_SOURCE_DIR}/host/host.cmake)
+
+# ---- the Wine tests ----
+include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)

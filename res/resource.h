@@ -1,0 +1,29 @@
+/* Template and resource ids of VembDlg, shared by the .rc files and the code. Each
+   dialog's control ids live in its own header beside its .rc. */
+#ifndef VEMB_RESOURCE_H
+#define VEMB_RESOURCE_H
+
+#define IDD_PICKER            101
+#define IDD_SEND_DESIGNS      102
+#define IDD_RECEIVE_DESIGNS   103
+#define IDD_DIRECTORY_UPLOAD  105
+#define IDD_RECEIVE_PROGRESS  106
+#define IDD_DESIGN_NAME       107
+#define IDD_DELETE_DESIGNS    108
+#define IDD_DELETE_WAIT       109
+#define IDD_COMM_SETTINGS     110
+#define IDD_MACHINE_VERSION   115
+#define IDD_CHECK_FILES       116
+
+#define IDR_AVI_SENDING       111
+#define IDR_AVI_RECEIVING     112
+
+/* Controls shared by several dialogs. */
+#define IDC_PREVIEW_BOX       1003
+#define IDC_HOOP_LABEL        1026
+
+#ifndef IDC_STATIC
+#define IDC_STATIC            (-1)
+#endif
+
+#endif

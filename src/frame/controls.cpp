@@ -1,0 +1,57 @@
+#include "frame/controls.h"
+
+#include "frame/module.h"
+
+HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, int count)
+{
+    HWND list = GetDlgItem(dialog, controlId);
+    for (int i = 0; i < count; ++i) {
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = columns[i].width;
+        column.pszText = const_cast<char *>(columns[i].title);
+        column.iSubItem = i;
+        SendMessageA(list, LVM_INSERTCOLUMNA, i, (LPARAM)&column);
+    }
+    return list;
+}
+
+// TOOLINFOA without the trailing lpReserved member, which comctl32 before version 6
+// refuses; the classic size works with every version.
+static UINT ToolInfoSize()
+{
+    return TTTOOLINFOA_V2_SIZE;
+}
+
+HWND CreateToolTips(HWND dialog, const ToolTipEntry *table)
+{
+    HWND tips = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, dialog, NULL,
+                                g_moduleInstance, NULL);
+    if (!tips)
+        return NULL;
+    for (const ToolTipEntry *e = table; e->controlId != -1; ++e) {
+        TOOLINFOA tool = {};
+        tool.cbSize = ToolInfoSize();
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = dialog;
+        tool.uId = (UINT_PTR)GetDlgItem(dialog, e->controlId);
+        tool.hinst = NULL;
+        tool.lpszText = LPSTR_TEXTCALLBACKA;
+        SendMessageA(tips, TTM_ADDTOOLA, 0, (LPARAM)&tool);
+    }
+    return tips;
+}
+
+BOOL SetToolTipText(HWND dialog, NMTTDISPINFOA *info, const ToolTipEntry *table)
+{
+    for (const ToolTipEntry *e = table; e->controlId != -1; ++e) {
+        if ((HWND)info->hdr.idFrom == GetDlgItem(dialog, e->controlId)) {
+            info->lpszText = const_cast<char *>(e->text);
+            info->hinst = NULL;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}

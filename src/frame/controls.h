@@ -1,0 +1,27 @@
+#pragma once
+// List-view columns and tooltips, shared by the picker and the machine-list dialogs.
+#include <windows.h>
+#include <commctrl.h>
+
+struct ListColumn {
+    int width;          // pixels
+    const char *title;
+};
+
+// One tooltip per control: its id and text. A table ends with the id -1.
+struct ToolTipEntry {
+    int controlId;
+    const char *text;
+};
+
+// Inserts one left-aligned column per table entry into list view `controlId` of the
+// dialog, the entry's position being its sub-item; returns the list view's window.
+HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, int count);
+
+// Creates the dialog's tooltip window and one tool per table entry (the control's
+// window as tool, text asked for on demand); returns the tooltip window.
+HWND CreateToolTips(HWND dialog, const ToolTipEntry *table);
+
+// Answers a TTN_NEEDTEXTA notification with the text of the entry whose control is the
+// notification's tool. Returns TRUE when an entry matched.
+BOOL SetToolTipText(HWND dialog, NMTTDISPINFOA *info, const ToolTipEntry *table);

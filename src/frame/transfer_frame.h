@@ -1,0 +1,28 @@
+#pragma once
+// The frame every transfer export follows around its dialog.
+#include <windows.h>
+
+// Runs `openDialogs(owner)` inside the frame: worker handle cleared and the USB link
+// library loaded before, and after it the worker (if any) waited for without time limit
+// and closed, the USB link terminated and the library unloaded. `openDialogs` opens the
+// operation's dialog (and whatever must run before the worker is waited for) and
+// returns the dialog's result, negative when it could not be created. The export sets
+// its own module state before calling this. Returns what `openDialogs` returned.
+INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner));
+
+// Waits for the worker in the worker handle, if any, and closes it.
+void WaitForWorker();
+
+// Registers the common control classes (list view, progress bar, animation, tooltips)
+// once per process; the host may not have done it.
+void EnsureCommonControls();
+
+// Opens a modal dialog of the module: template `templateId`, owned by `owner`.
+INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
+
+// The BOOL an export returns for a dialog result: 1 when the dialog ran, 0 when it could
+// not be created.
+inline BOOL ExportResult(INT_PTR dialogResult)
+{
+    return dialogResult >= 0 ? 1 : 0;
+}

@@ -1,0 +1,105 @@
+#pragma once
+// The fixture every Wine test starts from: a fresh machine folder for the simulator, a
+// fresh registry state (both Rs-232c keys deleted), no temporary files of the module
+// beside the program, the USB link library absent unless the test asks for it, and a
+// visible owner window standing in for the host's main window.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "machine.h"
+#include "message_box_log.h"
+#include "ui_driver.h"
+
+namespace vt {
+
+// Folder of the test program (with a trailing backslash); the DLLs sit beside it.
+std::string ExeDir();
+bool FileExists(const std::string &path);
+std::vector<char> ReadFileBytes(const std::string &path);
+bool WriteFileBytes(const std::string &path, const void *data, size_t size);
+bool WriteFileText(const std::string &path, const std::string &text);
+
+// The registry keys of the module, for setting up and checking values.
+enum class Key { Tambora, Brodera };
+void DeleteSettingsKeys();
+bool KeyExists(Key key);
+bool ReadRegDword(Key key, const char *name, DWORD *value);
+bool ReadRegString(Key key, const char *name, std::string *value);
+void SetRegDword(Key key, const char *name, DWORD value);
+void SetRegBinary(Key key, const char *name, const void *data, DWORD size, DWORD type);
+void SetRegString(Key key, const char *name, const std::string &value);
+
+// VembDlg.dll, loaded from beside the test program, with its nine exports bound.
+struct VembDll {
+    HMODULE module = NULL;
+    int(WINAPI *GetVersionCode)(void) = nullptr;
+    int(WINAPI *CheckVersionDlg)(HWND, int) = nullptr;
+    UINT(WINAPI *GetTransferStatus)(void) = nullptr;
+    BOOL(WINAPI *TransferVBDFiles)(HWND, char *) = nullptr;
+    BOOL(WINAPI *DeleteData)(HWND) = nullptr;
+    BOOL(WINAPI *SetSerialCommParamDlg)(HWND) = nullptr;
+    BOOL(WINAPI *DirectDownload)(HWND, DWORD, DWORD, const char *) = nullptr;
+    int(WINAPI *DirectFilesDownload)(HWND, const char *, int) = nullptr;
+    BOOL(WINAPI *UploadData)(HWND) = nullptr;
+};
+// Loads the DLL once per process (and records its message boxes).
+const VembDll &Dll();
+
+// Which USB link library lies beside the program while the test runs.
+enum class Usb { Absent, Present, NoOpening };
+
+// One line of the simulator's call log with what belongs to it.
+struct SimEntry {
+    std::string name;
+    int location = 0;
+    int number = 0;
+};
+struct SimCall {
+    std::string op;
+    std::map<std::string, std::string> args;
+    std::vector<SimEntry> entries;
+    std::vector<std::string> events;  // "busy -> 1", "progress 1/3", "cancelled", ...
+    bool hasResult = false;
+    int result = 0;
+    std::string Arg(const std::string &key) const;
+};
+std::vector<SimCall> ReadSimCalls();
+// Only the operation names, in order: handy for EXPECT_EQ on a sequence.
+std::vector<std::string> SimOps();
+
+class VembTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Puts the chosen USB link library beside the program (or removes it).
+    void UseUsb(Usb variant);
+    // Replaces the simulator's fault file.
+    void SetFaults(const std::string &text) { linksim::WriteFaults(text); }
+    // Stores a design on the simulated machine.
+    void SeedDesign(int location, const std::string &name, const std::vector<char> &bytes);
+    // Names stored at a location, in order.
+    std::vector<std::string> StoredNames(int location);
+    // A folder of the test's own, empty at the start (for design files, receive folders).
+    std::string WorkDir() const { return workDir_; }
+    // The visible window standing in for the host's main window.
+    HWND Owner() const { return owner_; }
+    // Full path of a module temporary file beside the program.
+    static std::string TempFile(const char *name) { return ExeDir() + name; }
+
+private:
+    HWND owner_ = NULL;
+    std::string workDir_;
+};
+
+// Bounds the running test: past `seconds` the process prints what was open and ends, so
+// that a hung modal loop fails the test instead of the whole run.
+void ArmWatchdog(const std::string &testName, DWORD seconds);
+void DisarmWatchdog();
+
+}  // namespace vt
