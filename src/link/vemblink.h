@@ -28,24 +28,10 @@
 
 #include <windows.h>
 
+#include "design_entry.h" /* DesignEntry, VEMB_NAME_FIELD */
+
 #ifdef __cplusplus
 extern "C" {
-#endif
-
-#define VEMB_NAME_FIELD 261   /* 260 characters and the terminator */
-
-#pragma pack(push, 1)
-typedef struct DesignEntry {
-    char name[VEMB_NAME_FIELD]; /* file name or full path, zero-terminated */
-    BYTE location;              /* location code */
-    BYTE number;                /* 1-based design number; 0 when sending */
-} DesignEntry;
-#pragma pack(pop)
-
-#ifdef __cplusplus
-static_assert(sizeof(DesignEntry) == 263, "a design entry is 263 packed bytes");
-#else
-typedef char vemb_design_entry_size_check[sizeof(DesignEntry) == 263 ? 1 : -1];
 #endif
 
 /* Called on the worker thread: 0-based index of the design in transfer, number of
