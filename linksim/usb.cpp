@@ -1,17 +1,114 @@
-// USB link library of the machine simulator (placeholder until the model lands).
-#include "vemblink.h"
+// USB link library of the Loomstar machine simulator (VEMBUSB.DLL). The machine is on the
+// cable unless sim.ini says usb=disconnected; then initialisation and every sequence
+// answer SIM_ERR_NOT_CONNECTED and USB_EventProc answers -1. Built twice: once complete,
+// once without USB_Opening_Sequence (LINKSIM_NO_OPENING) for the loader's refusal.
+#include "link_ops.h"
+
+using namespace linksim;
+
+namespace {
+
+LinkState g_usb;
+
+// The module initialises before every sequence, but the cable is what counts: a sequence
+// finds the machine when it is connected at that moment.
+Link UsbLink()
+{
+    return {LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED, g_usb.Cancel()};
+}
+
+}  // namespace
 
 extern "C" {
-__declspec(dllexport) int __stdcall USB_Initialize(HWND, HANDLE) { return 1; }
-__declspec(dllexport) int __stdcall USB_EventProc(HWND, WPARAM, LPARAM) { return -1; }
-__declspec(dllexport) int __stdcall USB_Terminate(void) { return 0; }
-__declspec(dllexport) int __stdcall USB_Download_Sequence(DesignEntry *, int, DWORD *, VembProgressCallback) { return 1; }
-__declspec(dllexport) int __stdcall USB_DirectDownload_Sequence(DWORD, DWORD, const char *, int, DWORD *, VembProgressCallback) { return 1; }
-__declspec(dllexport) int __stdcall USB_Upload_Sequence(DesignEntry *, int, DWORD *, VembProgressCallback) { return 1; }
-__declspec(dllexport) int __stdcall USB_Erase_Sequence(BYTE, BYTE, DWORD *, VembBusyCallback) { return 1; }
-#ifndef LINKSIM_NO_OPENING
-__declspec(dllexport) int __stdcall USB_Opening_Sequence(void) { return 0; }
-#endif
-__declspec(dllexport) int __stdcall USB_DirUpload_Sequence(const char *, int, DWORD *, VembProgressCallback) { return 1; }
-__declspec(dllexport) int __stdcall USB_DisplayMessageByReturnCode(HWND, const char *, int, DWORD) { return 0; }
+
+// `cancel` is null when a dialog only probes the link; a sequence takes the event that
+// was given last, when it starts.
+int __stdcall USB_Initialize(HWND owner, HANDLE cancel)
+{
+    Call call("USB_Initialize");
+    call.Flag("cancel", cancel != NULL);
+    int code;
+    if (!call.Forced(&code, NULL))
+        code = LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED;
+    g_usb.Set(code == SIM_OK, code == SIM_OK ? cancel : NULL);
+    return call.Finish(code);
 }
+
+int __stdcall USB_EventProc(HWND window, WPARAM wParam, LPARAM lParam)
+{
+    Call call("USB_EventProc");
+    call.Num("wparam", (unsigned long)wParam).Num("lparam", (unsigned long)lParam);
+    int code;
+    if (!call.Forced(&code, NULL))
+        code = LoadFaults().usbConnected ? 0 : -1;
+    return call.Finish(code);
+}
+
+int __stdcall USB_Terminate(void)
+{
+    Call call("USB_Terminate");
+    int code;
+    if (!call.Forced(&code, NULL))
+        code = SIM_OK;
+    g_usb.Set(false, NULL);
+    return call.Finish(code);
+}
+
+int __stdcall USB_Download_Sequence(DesignEntry *list, int count, DWORD *detail, VembProgressCallback progress)
+{
+    Call call("USB_Download_Sequence");
+    call.Num("count", count).Flag("progress", progress != NULL);
+    call.Entries(list, count);
+    return RunDownload(call, UsbLink(), list, count, detail, progress, VEMB_USB_LIST_CUT);
+}
+
+int __stdcall USB_DirectDownload_Sequence(DWORD data, DWORD size, const char *name, int location, DWORD *detail,
+                                          VembProgressCallback progress)
+{
+    Call call("USB_DirectDownload_Sequence");
+    call.Num("size", size).Text("name", name).Num("location", location).Flag("progress", progress != NULL);
+    return RunDirectDownload(call, UsbLink(), data, size, name, location, detail, progress);
+}
+
+int __stdcall USB_Upload_Sequence(DesignEntry *list, int count, DWORD *detail, VembProgressCallback progress)
+{
+    Call call("USB_Upload_Sequence");
+    call.Num("count", count).Flag("progress", progress != NULL);
+    call.Entries(list, count);
+    return RunUpload(call, UsbLink(), list, count, detail, progress);
+}
+
+int __stdcall USB_Erase_Sequence(BYTE location, BYTE number, DWORD *detail, VembBusyCallback busy)
+{
+    Call call("USB_Erase_Sequence");
+    call.Num("location", location).Num("number", number).Flag("busy", busy != NULL);
+    return RunDelete(call, UsbLink(), location, number, detail, busy);
+}
+
+#ifndef LINKSIM_NO_OPENING
+// Bound by the module but never called; answers 0.
+int __stdcall USB_Opening_Sequence(void)
+{
+    Call call("USB_Opening_Sequence");
+    int code;
+    if (!call.Forced(&code, NULL))
+        code = SIM_OK;
+    return call.Finish(code);
+}
+#endif
+
+int __stdcall USB_DirUpload_Sequence(const char *path, int location, DWORD *detail, VembProgressCallback progress)
+{
+    Call call("USB_DirUpload_Sequence");
+    call.Text("path", path).Num("location", location).Flag("progress", progress != NULL);
+    return RunDirUpload(call, UsbLink(), path, location, detail, progress);
+}
+
+int __stdcall USB_DisplayMessageByReturnCode(HWND owner, const char *caption, int code, DWORD detail)
+{
+    Call call("USB_DisplayMessageByReturnCode");
+    call.Text("caption", caption).Num("code", code).Num("detail", detail);
+    return RunMessage(call, owner, caption, code, detail);
+}
+
+}  // extern "C"

@@ -3,16 +3,22 @@
 // tests that seed and inspect it. All state lives on disk, in the machine folder:
 //
 //   <machine>/sim.ini        fault file (optional; see Faults)
-//   <machine>/sim.fired      "once" faults that have fired
-//   <machine>/calls.log      call log, one call per line (see CallLog)
+//   <machine>/sim.fired      what the faults have used up: "once" faults that fired and
+//                            the busy answers given so far
+//   <machine>/calls.log      call log, one call per block of lines (see CallLog)
 //   <machine>/loc<N>/        one folder per location code 1, 2, 4, 5, 6
-//   <machine>/loc<N>/index.txt   the stored designs in order, one "<file>\t<name>" per line
-//   <machine>/loc<N>/<file>  a design's bytes, under a file name of the model's making,
-//                            so that any machine name can be stored
+//   <machine>/loc<N>/index.txt   the stored designs in order, one "<file>\t<name>" per line;
+//                            in the name a backslash, tab, CR or LF is written \\, \t, \r, \n
+//   <machine>/loc<N>/<file>  a design's bytes, under a file name of the model's making
+//                            ("design001.bin" ...), so that any machine name can be stored
 //
 // The machine folder is %LOOMSTAR_MACHINE% when that is set, else "loomstar-machine"
-// beside the executable of the process. Design numbers are 1-based positions in a
-// location's index: deleting design 3 renumbers the designs behind it.
+// beside the executable of the process; it and its location folders are created when
+// first written. Design numbers are 1-based positions in a location's index: deleting
+// design 3 renumbers the designs behind it.
+//
+// Every read-modify-write of the folder happens under one named mutex per machine folder,
+// so the two link libraries, a test program and another process never see half a change.
 #include <windows.h>
 
 #include <string>
@@ -48,8 +54,11 @@ std::string LocationFolder(int location);
 // The designs of a location in stored order (design number = index + 1).
 std::vector<StoredDesign> ListDesigns(int location);
 // Stores bytes under a name at the end of a location; a design of the same name is
-// replaced in place (keeps its number). SIM_ERR_FULL when 100 designs are stored.
+// replaced in place (keeps its number). SIM_ERR_FULL when 100 designs are stored,
+// SIM_ERR_LOCATION for a code that names no location, SIM_ERR_FILE when the machine
+// folder cannot be written.
 int StoreDesign(int location, const std::string &name, const void *data, size_t size);
+// SIM_ERR_NO_DESIGN when `number` is not 1 .. the count of stored designs.
 int ReadDesign(int location, int number, std::vector<char> *bytes);
 int DeleteDesign(int location, int number);
 // Removes everything: designs, log, faults. For tests.
@@ -59,16 +68,22 @@ void ResetMachine();
 // byte and the name (names longer than 255 bytes are cut to 255).
 std::vector<char> DirectoryInformation(int location);
 
-// ---- faults (sim.ini, "key=value" lines, '#' comments) ----
+// ---- faults (sim.ini, "key=value" lines, '#' comments, keys case-insensitive) ----
 //   usb=connected | disconnected        USB_Initialize answers 0 or SIM_ERR_NOT_CONNECTED
-//                                       (default connected); USB_EventProc 0 or -1
+//                                       (default connected); USB_EventProc 0 or -1; the USB
+//                                       sequences answer SIM_ERR_NOT_CONNECTED when
+//                                       disconnected
 //   port=COM3                           the port the machine is on (default COM1)
 //   fail.<Operation>=<code>[,<detail>][,once]
-//                                       that operation answers <code> with <detail>
-//                                       (always, or only the first time)
+//                                       that operation (any exported name) answers <code>
+//                                       and writes <detail> (default 0) where it has one,
+//                                       before doing anything else; always, or only the
+//                                       first time
 //   busy=<n>                            the first n delete attempts find the machine busy
+//                                       (counted across calls in sim.fired)
 //   delay=<ms>                          pause per progress step (for cancel tests)
 //   message=box | log                   message operations show a box (default) or only log
+// Writing a new fault file (WriteFaults) forgets what the old one used up.
 struct Faults {
     bool usbConnected = true;
     std::string port = "COM1";
@@ -77,7 +92,7 @@ struct Faults {
     bool messageBox = true;
 };
 Faults LoadFaults();
-void WriteFaults(const std::string &text);  // replaces sim.ini (tests)
+void WriteFaults(const std::string &text);  // replaces sim.ini (tests), clears sim.fired
 // When a forced failure is set for `operation` (and a "once" one has not fired yet),
 // returns true with its code and detail, and marks a "once" fault as fired.
 bool ForcedFailure(const char *operation, int *code, DWORD *detail);
@@ -85,11 +100,22 @@ bool ForcedFailure(const char *operation, int *code, DWORD *detail);
 bool TakeBusyAnswer();
 
 // ---- call log ----
-// Appends one line. Lines of one call: the call line "<Operation> key=value ...", then
-// lines indented by two blanks for its entries ("  entry name=\"...\" location=N
-// number=N"), its events ("  busy -> 1", "  progress 0/3", "  cancelled") and last its
-// result ("  -> <code>"). Text values are quoted with \" and \\ escaped.
+// One call is one block of lines, written at once when the call returns (so calls of
+// two threads never interleave; blocks stand in the order the calls returned):
+//   <Operation> key=value ...                   every argument; text values quoted
+//     entry name="..." location=N number=N      one per list entry up to the count
+//     progress <index>/<count> <done>/<total>   one per progress callback call
+//     busy -> <answer>                          one per busy callback call
+//     forced                                    a fault of sim.ini answered
+//     cancelled                                 the cancel event stopped the call
+//     detail <n>                                a non-zero error detail was written
+//     -> <code>                                 the result, always last
+// Text values are quoted with \" and \\ escaped; control characters are written '?'.
+// Argument keys: port speed cancel location count path name size progress busy number
+// wparam lparam caption code detail (flags are yes|no). The Wine harness parses this
+// (vt::ReadSimCalls): keep the two in step.
 void LogLine(const std::string &line);
+void LogLines(const std::vector<std::string> &lines);  // appended as one block
 std::string Quote(const std::string &text);
 std::vector<std::string> ReadCallLog();
 
