@@ -3,10 +3,10 @@
 // reports, joined into the forms the picker walks. Win32-free: the picker asks the common
 // dialog for the texts and hands them here.
 //
-// Forms of a selection text:
-//   one name       "C:\designs\rose.vbd"              (folder, a backslash, the name)
-//   several names  "C:\designs\ "rose.vbd" "tulip.vbd" "   (folder, a backslash, a blank, quoted names)
-// A root folder keeps one backslash: "C:\a.vbd", "C:\ "a.vbd" "b.vbd"".
+// Forms of a selection text (shown between the bars):
+//   one name       |C:\designs\rose.vbd|                    folder, a backslash, the name
+//   several names  |C:\designs\ "rose.vbd" "tulip.vbd" |     folder, a backslash, a blank, quoted names
+// A root folder keeps one backslash: |C:\a.vbd|, |C:\ "a.vbd" "b.vbd" |.
 #include <stddef.h>
 
 enum : size_t {
