@@ -32,21 +32,24 @@ static bool WriteSettingBoth(const char *valueName, DWORD type, const BYTE *data
     return WriteSettingRaw(TAMBORA_KEY_PATH, valueName, type, data, size);
 }
 
-static bool ReadSettingRaw(const char *valueName, BYTE *buffer, DWORD size)
+// Reads the value's data straight into the buffer; data longer than `size` fails. The
+// number of bytes read goes to `length`.
+static bool ReadSettingRaw(const char *valueName, BYTE *buffer, DWORD size, DWORD *length)
 {
     HKEY key = OpenSettingsKey(TAMBORA_KEY_PATH);
     if (!key)
         return false;
-    DWORD length = size;
-    bool ok = RegQueryValueExA(key, valueName, NULL, NULL, buffer, &length) == ERROR_SUCCESS;
+    *length = size;
+    bool ok = RegQueryValueExA(key, valueName, NULL, NULL, buffer, length) == ERROR_SUCCESS;
     RegCloseKey(key);
-    return ok;
+    return ok && *length <= size;
 }
 
 bool ReadSettingNumber(const char *valueName, DWORD *value)
 {
     BYTE bytes[4] = {};
-    if (!ReadSettingRaw(valueName, bytes, sizeof bytes))
+    DWORD length;
+    if (!ReadSettingRaw(valueName, bytes, sizeof bytes, &length))
         return false;
     *value = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | (DWORD)bytes[3] << 24;
     return true;
@@ -59,7 +62,21 @@ bool WriteSettingNumber(const char *valueName, DWORD value)
 
 bool ReadSettingText(const char *valueName, char *buffer, DWORD size)
 {
-    return ReadSettingRaw(valueName, (BYTE *)buffer, size);
+    // The registry does not promise a terminator: data that fills the buffer without one
+    // is longer than the buffer allows.
+    DWORD length;
+    if (size == 0 || !ReadSettingRaw(valueName, (BYTE *)buffer, size, &length)) {
+        if (size)
+            buffer[0] = '\0';
+        return false;
+    }
+    if (length < size)
+        buffer[length] = '\0';
+    else if (buffer[size - 1] != '\0') {
+        buffer[0] = '\0';
+        return false;
+    }
+    return true;
 }
 
 bool WriteSettingText(const char *valueName, const char *text)

@@ -1,0 +1,110 @@
+#include "link/machine_version_dlg.h"
+
+#include "VembDlg.h"
+#include "frame/transfer_frame.h"
+#include "link/settings.h"
+#include "machine_version_res.h"
+#include "resource.h"
+
+int g_versionForce;
+
+namespace {
+
+const char SELECT_CAPTION[] = "Select Machine's Version";
+// Shown for version 2.2 and when no version is known.
+const char REOPEN_NOTE[] = "* Click [Loomstar] - [Select Machine's Version] \n   to open this dialog again.";
+// Shown for version 2.1 or earlier.
+const char UPDATE_NOTE[] = "* We recomend you to update LS9000's program.\n"
+                           "* Visit our website at  http://www.loomstar.example/support/"
+                           "\n    to download new program.";
+
+void SetNote(HWND dialog, const char *note)
+{
+    SetDlgItemTextA(dialog, IDC_VERSION_NOTE, note);
+}
+
+BOOL OnInitDialog(HWND dialog)
+{
+    int version = GetVersionCode();
+    if (version == -1) {
+        SetWindowTextA(dialog, SELECT_CAPTION);
+        SetNote(dialog, REOPEN_NOTE);
+        return TRUE;
+    }
+    if (g_versionForce)
+        SetWindowTextA(dialog, SELECT_CAPTION);
+    // Any version other than 2 is treated as 2.1 or earlier.
+    if (version == 2) {
+        SetNote(dialog, REOPEN_NOTE);
+        CheckDlgButton(dialog, IDC_VERSION_22, BST_CHECKED);
+    } else {
+        SetNote(dialog, UPDATE_NOTE);
+        CheckDlgButton(dialog, IDC_VERSION_21, BST_CHECKED);
+    }
+    return TRUE;
+}
+
+BOOL OnCommand(HWND dialog, int id, int code)
+{
+    switch (id) {
+    case IDC_VERSION_21:
+        if (code == BN_CLICKED)
+            SetNote(dialog, UPDATE_NOTE);
+        return TRUE;
+    case IDC_VERSION_22:
+        if (code == BN_CLICKED)
+            SetNote(dialog, REOPEN_NOTE);
+        return TRUE;
+    case IDOK:
+        // Also with neither button checked: -1 then records that no version is known. A
+        // failed write is not the user's concern here.
+        WriteMachineVersion(GetCheckedVersion(dialog));
+        EndDialog(dialog, 1);
+        return TRUE;
+    case IDCANCEL:
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+int GetCheckedVersion(HWND dialog)
+{
+    if (IsDlgButtonChecked(dialog, IDC_VERSION_21) == BST_CHECKED)
+        return 1;
+    if (IsDlgButtonChecked(dialog, IDC_VERSION_22) == BST_CHECKED)
+        return 2;
+    return -1;
+}
+
+INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_CLOSE:
+        EndDialog(dialog, 2);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+extern "C" int WINAPI GetVersionCode(void)
+{
+    return ReadMachineVersion();
+}
+
+extern "C" int WINAPI CheckVersionDlg(HWND owner, int force)
+{
+    if (force == 0 && GetVersionCode() == 2)
+        return 1;
+    g_versionForce = force;
+    // The dialog ends with 1 or 2; anything else (-1, or 0 for an invalid owner) means it
+    // never opened.
+    INT_PTR result = OpenModuleDialog(IDD_MACHINE_VERSION, owner, VersionDlgProc);
+    return result == 1 || result == 2 ? (int)result : -1;
+}
