@@ -1,0 +1,2 @@
+# Build-time tools, built natively.
+include(${CMAKE_CURRENT_LIST_DIR}/avigen/avigen.cmake)
