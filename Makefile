@@ -31,16 +31,19 @@ build: win32 native
 prefix: setup
 	@tools/wine-prefix
 
+# The Wine server is kept alive between test programs; it is stopped at the end.
 check: build prefix
-	cd $(NATIVE) && xvfb-run -a -s "-screen 0 1280x1024x24" \
-	    ctest --output-on-failure --timeout 300 -j $(JOBS) $(CTEST_ARGS)
+	cd $(NATIVE) && status=0; xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    ctest --output-on-failure --timeout 300 -j $(JOBS) $(CTEST_ARGS) || status=$$?; \
+	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; exit $$status
 
 check-native: native
 	cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS) $(CTEST_ARGS)
 
 check-wine: build prefix
-	cd $(NATIVE) && xvfb-run -a -s "-screen 0 1280x1024x24" \
-	    ctest --output-on-failure --timeout 300 -L wine $(CTEST_ARGS)
+	cd $(NATIVE) && status=0; xvfb-run -a -s "-screen 0 1280x1024x24" \
+	    ctest --output-on-failure --timeout 300 -L wine $(CTEST_ARGS) || status=$$?; \
+	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; exit $$status
 
 demo: build prefix
 	tools/demo $(WIN32)/bin
