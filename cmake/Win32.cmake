@@ -40,6 +40,12 @@ target_link_options(VembDlg PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
 vemb_import_library(VembDlg ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def VembDlg.dll)
 add_dependencies(VembDlg VembDlg_implib)
 
+# ---- the dialog driver, shared by the Wine tests and the demo host's tour ----
+file(GLOB VEMB_UIDRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/uidrive/*.cpp)
+add_library(uidrive STATIC ${VEMB_UIDRIVE_SOURCES})
+target_include_directories(uidrive PUBLIC ${CMAKE_SOURCE_DIR}/tools/uidrive)
+target_link_libraries(uidrive PUBLIC user32 kernel32)
+
 # ---- the demo host ----
 include(${CMAKE_SOURCE_DIR}/host/host.cmake)
 

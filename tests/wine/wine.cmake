@@ -10,7 +10,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 file(GLOB VEMB_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/harness/*.cpp)
 add_library(wine_harness STATIC ${VEMB_HARNESS_SOURCES})
 target_include_directories(wine_harness PUBLIC ${CMAKE_SOURCE_DIR}/tests/wine/harness)
-target_link_libraries(wine_harness PUBLIC vemb_core linksim_model gtest ${VEMB_SYSTEM_LIBS})
+target_link_libraries(wine_harness PUBLIC vemb_core linksim_model uidrive gtest ${VEMB_SYSTEM_LIBS})
 
 file(GLOB VEMB_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 set(VEMB_WINE_PROGRAMS "")

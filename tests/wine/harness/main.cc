@@ -14,9 +14,9 @@ int main(int argc, char **argv)
     g_moduleInstance = GetModuleHandleA(NULL);
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    vt::RecordMessageBoxes(GetModuleHandleA(NULL));
+    uidrive::RecordMessageBoxes(GetModuleHandleA(NULL));
     if (HMODULE sio = GetModuleHandleA("VembSio.dll"))
-        vt::RecordMessageBoxes(sio);
+        uidrive::RecordMessageBoxes(sio);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,7 +1,7 @@
 #pragma once
-// Drives the module's dialogs as a user would, from a script thread, while the test's
-// main thread sits in an export's modal loop. Every wait has a timeout; a timeout fails
-// the test with the list of windows that were open, and never hangs it.
+// The Wine tests' UI driver: the dialog driver of tools/uidrive plus UiScript, which runs
+// a script on its own thread while the test's main thread sits in an export's modal
+// loop, and turns a timeout into a test failure listing the windows that were open.
 //
 //   UiScript ui([](Ui &u) {
 //       HWND dlg = u.WaitDialog("Send Designs - COM Port");
@@ -16,69 +16,23 @@
 
 #include <functional>
 #include <string>
-#include <vector>
+
+#include "ui_drive.h"
 
 namespace vt {
 
-enum : DWORD { DEFAULT_TIMEOUT_MS = 15000 };
-
-// A message box as the user sees it. `style` is rebuilt from what is on screen: the
-// icon (MB_ICONHAND, MB_ICONEXCLAMATION, MB_ICONINFORMATION, MB_ICONQUESTION), the
-// button set (MB_OK, MB_OKCANCEL, MB_YESNO, MB_RETRYCANCEL, ...) and MB_TOPMOST.
-struct MessageBoxInfo {
-    HWND hwnd = NULL;
-    HWND owner = NULL;
-    std::string caption;
-    std::string text;
-    UINT style = 0;
-};
-
-// Thrown by a wait that timed out; UiScript turns it into a test failure.
-struct UiTimeout {
-    std::string what;
-};
-
-class Ui {
-public:
-    // A visible top-level dialog (class #32770) of this process with exactly this caption.
-    HWND WaitDialog(const std::string &caption, DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // The same, for a caption that starts with `prefix`.
-    HWND WaitDialogPrefix(const std::string &prefix, DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // The next message box with this caption (any caption when empty) that this script has
-    // not answered yet.
-    MessageBoxInfo WaitMessageBox(const std::string &caption = "", DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // Presses a button of the message box (IDOK, IDYES, IDNO, IDRETRY, IDCANCEL) and waits
-    // until the box has gone.
-    void Answer(const MessageBoxInfo &box, int buttonId, DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // Waits until the window no longer exists.
-    void WaitGone(HWND window, DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // Waits until `condition` holds, polling; `what` names it in the failure.
-    void WaitUntil(const std::function<bool()> &condition, const std::string &what,
-                   DWORD timeoutMs = DEFAULT_TIMEOUT_MS);
-    // Pauses the script, letting the dialogs run.
-    void Sleep(DWORD ms);
-
-    // Clicks a button, radio button or check box (posts BM_CLICK, as a mouse click does).
-    void Click(HWND dialog, int controlId);
-    // Posts WM_CLOSE, as the close box does.
-    void Close(HWND window);
-    // Types text into an edit control (WM_SETTEXT).
-    void SetText(HWND dialog, int controlId, const std::string &text);
-};
-
-// Reading controls: usable from the script and from the main thread.
-std::string WindowText(HWND window);
-std::string ControlText(HWND dialog, int controlId);
-bool IsChecked(HWND dialog, int controlId);
-bool IsControlEnabled(HWND dialog, int controlId);
-bool IsControlVisible(HWND dialog, int controlId);
-// Visible top-level windows of this process, one line each with class, caption and the
-// texts of their controls: for failure messages.
-std::string DescribeWindows();
-// Reads what a message box shows.
-MessageBoxInfo ReadMessageBox(HWND box);
-// The visible top-level windows of this process.
-std::vector<HWND> TopLevelWindows();
+using uidrive::DEFAULT_TIMEOUT_MS;
+using uidrive::DescribeWindows;
+using uidrive::ControlText;
+using uidrive::IsChecked;
+using uidrive::IsControlEnabled;
+using uidrive::IsControlVisible;
+using uidrive::MessageBoxInfo;
+using uidrive::ReadMessageBox;
+using uidrive::TopLevelWindows;
+using uidrive::Ui;
+using uidrive::UiTimeout;
+using uidrive::WindowText;
 
 // Runs a script on its own thread. Join() waits for it (bounded), reports a timeout or
 // an exception as a test failure, and returns whether the script completed.

@@ -17,6 +17,12 @@
 
 namespace vt {
 
+using uidrive::ClearRecordedMessageBoxes;
+using uidrive::MessageBoxCall;
+using uidrive::RecordedMessageBoxes;
+using uidrive::RecordedMessageBoxStyle;
+using uidrive::RecordMessageBoxes;
+
 // Folder of the test program (with a trailing backslash); the DLLs sit beside it.
 std::string ExeDir();
 bool FileExists(const std::string &path);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vt {
+namespace uidrive {
 
 struct MessageBoxCall {
     HWND owner;
@@ -24,4 +24,4 @@ void ClearRecordedMessageBoxes();
 // The style of the latest recorded call with this caption and text.
 bool RecordedMessageBoxStyle(const std::string &caption, const std::string &text, UINT *style);
 
-}  // namespace vt
+}  // namespace uidrive

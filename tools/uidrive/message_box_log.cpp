@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-namespace vt {
+namespace uidrive {
 
 namespace {
 
@@ -100,4 +100,4 @@ bool RecordedMessageBoxStyle(const std::string &caption, const std::string &text
     return found;
 }
 
-}  // namespace vt
+}  // namespace uidrive

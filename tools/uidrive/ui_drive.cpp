@@ -1,0 +1,304 @@
+#include "ui_drive.h"
+
+#include "message_box_log.h"
+
+namespace uidrive {
+
+namespace {
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct FindState {
+    std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM param)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId() && IsWindowVisible(window))
+        reinterpret_cast<FindState *>(param)->windows.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChildren(HWND window, LPARAM param)
+{
+    reinterpret_cast<FindState *>(param)->windows.push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Children(HWND parent)
+{
+    FindState state;
+    EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&state));
+    return state.windows;
+}
+
+}  // namespace
+
+bool LooksLikeMessageBox(HWND window)
+{
+    if (ClassOf(window) != "#32770")
+        return false;
+    bool hasText = false, hasButton = false;
+    for (HWND child : Children(window)) {
+        if (GetParent(child) != window)
+            continue;
+        int id = GetDlgCtrlID(child);
+        std::string cls = ClassOf(child);
+        if (id == 0xFFFF && cls == "Static")
+            hasText = true;
+        else if (id >= IDOK && id <= 11 && cls == "Button")
+            hasButton = true;
+        else if (!(cls == "Static" && (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON))
+            return false;
+    }
+    return hasText && hasButton;
+}
+
+namespace {
+
+UINT IconStyle(HWND box)
+{
+    for (HWND child : Children(box)) {
+        if (ClassOf(child) != "Static" || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
+            continue;
+        HICON icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
+        if (!icon)
+            return 0;
+        if (icon == LoadIconA(NULL, (LPCSTR)IDI_HAND))
+            return MB_ICONHAND;
+        if (icon == LoadIconA(NULL, (LPCSTR)IDI_EXCLAMATION))
+            return MB_ICONEXCLAMATION;
+        if (icon == LoadIconA(NULL, (LPCSTR)IDI_ASTERISK))
+            return MB_ICONINFORMATION;
+        if (icon == LoadIconA(NULL, (LPCSTR)IDI_QUESTION))
+            return MB_ICONQUESTION;
+    }
+    return 0;
+}
+
+UINT ButtonStyle(HWND box)
+{
+    auto has = [box](int id) {
+        HWND b = GetDlgItem(box, id);
+        return b && IsWindowVisible(b);
+    };
+    if (has(IDABORT))
+        return MB_ABORTRETRYIGNORE;
+    if (has(IDYES))
+        return has(IDCANCEL) ? MB_YESNOCANCEL : MB_YESNO;
+    if (has(IDRETRY))
+        return MB_RETRYCANCEL;
+    if (has(IDCANCEL))
+        return MB_OKCANCEL;
+    return MB_OK;
+}
+
+void Throw(const std::string &what)
+{
+    throw UiTimeout{what};
+}
+
+}  // namespace
+
+void Rescue()
+{
+    for (int round = 0; round < 40; ++round) {
+        std::vector<HWND> windows = TopLevelWindows();
+        if (windows.empty())
+            return;
+        for (HWND w : windows) {
+            if (LooksLikeMessageBox(w)) {
+                int button = GetDlgItem(w, IDCANCEL) ? IDCANCEL : GetDlgItem(w, IDNO) ? IDNO : IDOK;
+                PostMessageA(GetDlgItem(w, button), BM_CLICK, 0, 0);
+            } else if (ClassOf(w) == "#32770") {
+                PostMessageA(w, WM_CLOSE, 0, 0);
+            }
+        }
+        ::Sleep(250);
+    }
+}
+
+
+std::string WindowText(HWND window)
+{
+    char text[4096] = "";
+    // WM_GETTEXT works across threads; GetWindowText would not read a control of
+    // another thread's window.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, NULL);
+    return text;
+}
+
+std::string ControlText(HWND dialog, int controlId)
+{
+    return WindowText(GetDlgItem(dialog, controlId));
+}
+
+bool IsChecked(HWND dialog, int controlId)
+{
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, controlId), BM_GETCHECK, 0, 0, SMTO_ABORTIFHUNG, 5000, &state);
+    return state == BST_CHECKED;
+}
+
+bool IsControlEnabled(HWND dialog, int controlId)
+{
+    return IsWindowEnabled(GetDlgItem(dialog, controlId)) != FALSE;
+}
+
+bool IsControlVisible(HWND dialog, int controlId)
+{
+    return IsWindowVisible(GetDlgItem(dialog, controlId)) != FALSE;
+}
+
+std::vector<HWND> TopLevelWindows()
+{
+    FindState state;
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&state));
+    return state.windows;
+}
+
+std::string DescribeWindows()
+{
+    std::string out;
+    for (HWND w : TopLevelWindows()) {
+        out += "  [" + ClassOf(w) + "] \"" + WindowText(w) + "\"";
+        for (HWND child : Children(w)) {
+            if (GetParent(child) != w)
+                continue;
+            std::string text = WindowText(child);
+            if (!text.empty())
+                out += " {" + std::to_string(GetDlgCtrlID(child)) + ":" + text + "}";
+        }
+        out += "\n";
+    }
+    return out.empty() ? "  (no windows)\n" : out;
+}
+
+MessageBoxInfo ReadMessageBox(HWND box)
+{
+    MessageBoxInfo info;
+    info.hwnd = box;
+    info.owner = GetWindow(box, GW_OWNER);
+    info.caption = WindowText(box);
+    info.text = ControlText(box, 0xFFFF);
+    info.style = IconStyle(box) | ButtonStyle(box);
+    // The style as the module asked for it (MB_TOPMOST cannot be read off the screen).
+    UINT recorded;
+    if (RecordedMessageBoxStyle(info.caption, info.text, &recorded))
+        info.style = recorded;
+    return info;
+}
+
+HWND Ui::WaitDialog(const std::string &caption, DWORD timeoutMs)
+{
+    HWND found = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopLevelWindows())
+                if (ClassOf(w) == "#32770" && WindowText(w) == caption && !LooksLikeMessageBox(w)) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        "dialog \"" + caption + "\"", timeoutMs);
+    return found;
+}
+
+HWND Ui::WaitDialogPrefix(const std::string &prefix, DWORD timeoutMs)
+{
+    HWND found = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopLevelWindows())
+                if (ClassOf(w) == "#32770" && WindowText(w).rfind(prefix, 0) == 0 &&
+                    !LooksLikeMessageBox(w)) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        "dialog \"" + prefix + "...\"", timeoutMs);
+    return found;
+}
+
+MessageBoxInfo Ui::WaitMessageBox(const std::string &caption, DWORD timeoutMs)
+{
+    HWND found = NULL;
+    WaitUntil(
+        [&] {
+            for (HWND w : TopLevelWindows())
+                if (LooksLikeMessageBox(w) && !answered_.count(w) &&
+                    (caption.empty() || WindowText(w) == caption)) {
+                    found = w;
+                    return true;
+                }
+            return false;
+        },
+        caption.empty() ? "a message box" : "message box \"" + caption + "\"", timeoutMs);
+    // Let the box finish initialising its text and icon.
+    ::Sleep(50);
+    return ReadMessageBox(found);
+}
+
+void Ui::Answer(const MessageBoxInfo &box, int buttonId, DWORD timeoutMs)
+{
+    HWND button = GetDlgItem(box.hwnd, buttonId);
+    if (!button)
+        Throw("message box \"" + box.caption + "\" has no button " + std::to_string(buttonId));
+    answered_.insert(box.hwnd);
+    PostMessageA(button, BM_CLICK, 0, 0);
+    WaitGone(box.hwnd, timeoutMs);
+    answered_.erase(box.hwnd);
+}
+
+void Ui::WaitGone(HWND window, DWORD timeoutMs)
+{
+    WaitUntil([&] { return !IsWindow(window); }, "window \"" + WindowText(window) + "\" to close",
+              timeoutMs);
+}
+
+void Ui::WaitUntil(const std::function<bool()> &condition, const std::string &what, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (condition())
+            return;
+        if (GetTickCount() - start >= timeoutMs)
+            Throw("timed out after " + std::to_string(timeoutMs) + " ms waiting for " + what);
+        ::Sleep(20);
+    }
+}
+
+void Ui::Sleep(DWORD ms)
+{
+    ::Sleep(ms);
+}
+
+void Ui::Click(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    if (!control)
+        Throw("no control " + std::to_string(controlId) + " in \"" + WindowText(dialog) + "\"");
+    PostMessageA(control, BM_CLICK, 0, 0);
+}
+
+void Ui::Close(HWND window)
+{
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+void Ui::SetText(HWND dialog, int controlId, const std::string &text)
+{
+    SendMessageTimeoutA(GetDlgItem(dialog, controlId), WM_SETTEXT, 0, (LPARAM)text.c_str(),
+                        SMTO_ABORTIFHUNG, 5000, NULL);
+}
+
+}  // namespace uidrive
