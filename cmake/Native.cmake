@@ -14,6 +14,7 @@ target_include_directories(vemb_pure PUBLIC ${CMAKE_SOURCE_DIR}/src)
 
 include(${CMAKE_SOURCE_DIR}/tests/native/native.cmake)
 include(${CMAKE_SOURCE_DIR}/tools/tools.cmake OPTIONAL)
+include(${CMAKE_SOURCE_DIR}/tests/fuzz/fuzz.cmake OPTIONAL)
 
 set(VEMB_WIN32_BIN "" CACHE PATH "bin folder of the i686 cross-build whose Wine tests to register")
 if(VEMB_WIN32_BIN)

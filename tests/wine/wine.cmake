@@ -11,6 +11,9 @@ file(GLOB VEMB_HARNESS_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/
 add_library(wine_harness STATIC ${VEMB_HARNESS_SOURCES})
 target_include_directories(wine_harness PUBLIC ${CMAKE_SOURCE_DIR}/tests/wine/harness)
 target_link_libraries(wine_harness PUBLIC vemb_core linksim_model uidrive gtest ${VEMB_SYSTEM_LIBS})
+# The writer of sample designs (designgen/design_writer.h), for tests that need design files.
+target_sources(wine_harness PRIVATE ${CMAKE_SOURCE_DIR}/tools/designgen/design_writer.cpp)
+target_include_directories(wine_harness PUBLIC ${CMAKE_SOURCE_DIR}/tools)
 
 file(GLOB VEMB_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 set(VEMB_WINE_PROGRAMS "")
