@@ -46,7 +46,7 @@ check-wine: build prefix
 	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; exit $$status
 
 demo: build prefix
-	tools/demo $(WIN32)/bin
+	tools/demo $(WIN32)/bin $(NATIVE)
 
 clean:
 	rm -rf $(B)

@@ -44,7 +44,7 @@ add_dependencies(VembDlg VembDlg_implib)
 file(GLOB VEMB_UIDRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/uidrive/*.cpp)
 add_library(uidrive STATIC ${VEMB_UIDRIVE_SOURCES})
 target_include_directories(uidrive PUBLIC ${CMAKE_SOURCE_DIR}/tools/uidrive)
-target_link_libraries(uidrive PUBLIC user32 kernel32)
+target_link_libraries(uidrive PUBLIC gdi32 user32 kernel32)
 
 # ---- the demo host ----
 include(${CMAKE_SOURCE_DIR}/host/host.cmake)

@@ -2,6 +2,6 @@
 file(GLOB VEMB_HOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/host/*.cpp ${CMAKE_SOURCE_DIR}/host/*.rc)
 add_executable(LoomstarLink WIN32 ${VEMB_HOST_SOURCES})
 target_include_directories(LoomstarLink PRIVATE ${CMAKE_SOURCE_DIR}/include)
-target_link_libraries(LoomstarLink PRIVATE VembDlg_import comctl32 comdlg32 gdi32 user32 kernel32)
+target_link_libraries(LoomstarLink PRIVATE VembDlg_import uidrive comctl32 comdlg32 gdi32 user32 kernel32)
 target_link_options(LoomstarLink PRIVATE ${VEMB_STATIC_RUNTIME})
-add_dependencies(LoomstarLink VembDlg VembSio linksim_usb)
+add_dependencies(LoomstarLink VembDlg VembSio linksim_usb simctl)

@@ -43,3 +43,8 @@ foreach(variant usb usb_noopening)
   target_link_options(linksim_${variant} PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
 endforeach()
 target_compile_definitions(linksim_usb_noopening PRIVATE LINKSIM_NO_OPENING)
+
+# simctl.exe: lists, seeds and resets the simulated machine from the command line.
+add_executable(simctl ${CMAKE_SOURCE_DIR}/linksim/simctl.cpp)
+target_link_libraries(simctl PRIVATE linksim_model)
+target_link_options(simctl PRIVATE ${VEMB_STATIC_RUNTIME})

@@ -302,3 +302,51 @@ void Ui::SetText(HWND dialog, int controlId, const std::string &text)
 }
 
 }  // namespace uidrive
+
+#include "png_writer.h"
+
+namespace uidrive {
+
+bool SaveWindowPng(HWND window, const std::string &path)
+{
+    RECT r;
+    if (!GetWindowRect(window, &r))
+        return false;
+    int width = r.right - r.left, height = r.bottom - r.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void *bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    bool ok = false;
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+        GdiFlush();
+        SelectObject(memory, old);
+        if (ok) {
+            std::vector<uint8_t> rgb((size_t)width * height * 3);
+            const uint8_t *src = (const uint8_t *)bits;
+            for (size_t i = 0; i < (size_t)width * height; ++i) {
+                rgb[i * 3] = src[i * 4 + 2];
+                rgb[i * 3 + 1] = src[i * 4 + 1];
+                rgb[i * 3 + 2] = src[i * 4];
+            }
+            ok = WritePng(path, rgb, width, height);
+        }
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    return ok;
+}
+
+}  // namespace uidrive

@@ -82,3 +82,10 @@ MessageBoxInfo ReadMessageBox(HWND box);
 std::vector<HWND> TopLevelWindows();
 
 }  // namespace uidrive
+
+namespace uidrive {
+
+// Copies what the screen shows of a window (frame included) into a PNG file.
+bool SaveWindowPng(HWND window, const std::string &path);
+
+}  // namespace uidrive

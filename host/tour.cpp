@@ -1,0 +1,159 @@
+// The scripted tour of the demo host: without a user (under Xvfb), it opens every dialog
+// of VembDlg.dll in turn by pressing the host's buttons, drives each as a user would,
+// saves a PNG of each dialog and writes a summary. Each step waits with a timeout; a
+// step whose dialog does not come is reported and the tour goes on.
+#include <windows.h>
+#include <stdio.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host.h"
+#include "ui_drive.h"
+
+namespace {
+
+struct TourState {
+    HWND main = NULL;
+    std::string folder;
+    HANDLE exportDone = NULL;
+    INT_PTR lastResult = 0;
+    int shots = 0;
+    int failures = 0;
+    std::vector<std::string> summary;
+};
+
+TourState g_tour;
+
+void Say(const std::string &line)
+{
+    g_tour.summary.push_back(line);
+    printf("tour: %s\n", line.c_str());
+    fflush(stdout);
+}
+
+void Shot(HWND window, const std::string &name)
+{
+    char file[64];
+    snprintf(file, sizeof file, "%02d-%s.png", ++g_tour.shots, name.c_str());
+    std::string path = g_tour.folder + "\\" + file;
+    // Let the dialog finish painting before the picture is taken.
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(300);
+    if (uidrive::SaveWindowPng(window, path))
+        Say(std::string("saved ") + file + " (\"" + uidrive::WindowText(window) + "\")");
+    else
+        Say(std::string("could not save ") + file);
+}
+
+void Press(int command)
+{
+    ResetEvent(g_tour.exportDone);
+    PostMessageA(g_tour.main, WM_COMMAND, command, 0);
+}
+
+bool WaitExport(DWORD ms = 60000)
+{
+    return WaitForSingleObject(g_tour.exportDone, ms) == WAIT_OBJECT_0;
+}
+
+// One step: press the button, wait for the dialog titled `caption`, run `drive` on it,
+// wait for the export to return.
+void Step(const char *name, int command, const std::string &caption,
+          const std::function<void(uidrive::Ui &, HWND)> &drive)
+{
+    Say(std::string("-- ") + name);
+    uidrive::Ui ui;
+    Press(command);
+    try {
+        HWND dialog = NULL;
+        ui.WaitUntil(
+            [&] {
+                for (HWND w : uidrive::TopLevelWindows())
+                    if (uidrive::WindowText(w).rfind(caption, 0) == 0 && !uidrive::LooksLikeMessageBox(w)) {
+                        dialog = w;
+                        return true;
+                    }
+                return WaitForSingleObject(g_tour.exportDone, 0) == WAIT_OBJECT_0;
+            },
+            "dialog \"" + caption + "\"", 20000);
+        if (!dialog) {
+            Say(std::string(name) + ": the export returned without a dialog (not available in this build)");
+            return;
+        }
+        drive(ui, dialog);
+        if (!WaitExport())
+            throw uidrive::UiTimeout{"the export did not return"};
+        char line[200];
+        snprintf(line, sizeof line, "%s: export returned %d", name, (int)g_tour.lastResult);
+        Say(line);
+    } catch (const uidrive::UiTimeout &t) {
+        ++g_tour.failures;
+        Say(std::string(name) + " FAILED: " + t.what + "\n" + uidrive::DescribeWindows());
+        uidrive::Rescue();
+        WaitExport(20000);
+    }
+}
+
+void SettingsStep()
+{
+    Step("communication settings", HOST_SETTINGS, "Communication Settings", [](uidrive::Ui &ui, HWND dialog) {
+        Shot(dialog, "communication-settings");
+        ui.Click(dialog, IDOK);
+        ui.WaitGone(dialog);
+    });
+}
+
+void VersionStep()
+{
+    Step("machine version", HOST_VERSION, "Select Machine's Version", [](uidrive::Ui &ui, HWND dialog) {
+        ui.Click(dialog, 1031);  // "Version 2.2"
+        Sleep(200);
+        Shot(dialog, "machine-version");
+        ui.Click(dialog, IDOK);
+        ui.WaitGone(dialog);
+    });
+}
+
+DWORD WINAPI TourThread(LPVOID)
+{
+    CreateDirectoryA(g_tour.folder.c_str(), NULL);
+    Say("output folder " + g_tour.folder);
+    SettingsStep();
+    VersionStep();
+
+    std::string summaryPath = g_tour.folder + "\\summary.txt";
+    if (FILE *f = fopen(summaryPath.c_str(), "w")) {
+        for (const std::string &line : g_tour.summary)
+            fprintf(f, "%s\n", line.c_str());
+        fprintf(f, "steps failed: %d\n", g_tour.failures);
+        fclose(f);
+    }
+    Say(g_tour.failures ? "tour finished with failures" : "tour finished");
+    PostMessageA(g_tour.main, WM_CLOSE, 0, 0);
+    return 0;
+}
+
+}  // namespace
+
+void StartTour(HWND mainWindow, const std::string &outputFolder)
+{
+    g_tour.main = mainWindow;
+    g_tour.folder = outputFolder;
+    g_tour.exportDone = CreateEventA(NULL, TRUE, FALSE, NULL);
+    CloseHandle(CreateThread(NULL, 0, TourThread, NULL, 0, NULL));
+}
+
+int TourExitCode()
+{
+    return g_tour.failures ? 1 : 0;
+}
+
+void TourExportDone(int, INT_PTR result)
+{
+    if (!g_tour.exportDone)
+        return;
+    g_tour.lastResult = result;
+    SetEvent(g_tour.exportDone);
+}
