@@ -21,6 +21,11 @@
 /* Controls shared by several dialogs. */
 #define IDC_PREVIEW_BOX       1003
 #define IDC_HOOP_LABEL        1026
+/* The machine design list of Receive Designs and Delete Designs. */
+#define IDC_DESIGN_LIST       1000
+#define IDC_AUTO_PREVIEW      1001
+#define IDC_SHOW_PREVIEW      1002
+#define IDC_SELECTED_COUNT    1007
 
 #ifndef IDC_STATIC
 #define IDC_STATIC            (-1)

@@ -1,0 +1,388 @@
+// The list of designs stored in a location: filled from the directory information, sorted
+// by name, ticks tracked in the item data, the "Selected designs : %d" label, select-all,
+// clicks and arrow keys. Also the two sides and their thunks.
+#include "machinelist/design_list.h"
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "design/preview.h"
+#include "frame/module.h"
+#include "machinelist/directory_info.h"
+#include "machinelist/fetch_dialog.h"
+#include "resource.h"
+
+namespace {
+
+// The thread procedures and the progress callback get no word of their side from their
+// callers; one thunk per side supplies it.
+template <DesignListSide &side>
+DWORD WINAPI DirectoryUploadThreadOf(LPVOID dialog)
+{
+    return DirectoryUploadThread(side, (HWND)dialog);
+}
+
+template <DesignListSide &side>
+DWORD WINAPI PreviewFetchThreadOf(LPVOID dialog)
+{
+    return PreviewFetchThread(side, (HWND)dialog);
+}
+
+template <DesignListSide &side>
+int __stdcall TransferProgressOf(DWORD, DWORD, DWORD done, DWORD total)
+{
+    return TransferProgressCallback(side, done, total);
+}
+
+const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
+
+enum { UNTICKED_IMAGE = 1, TICKED_IMAGE = 2 };
+
+int StateImage(UINT state)
+{
+    return (int)((state & LVIS_STATEIMAGEMASK) >> 12);
+}
+
+int ItemCount(HWND list)
+{
+    return (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+}
+
+bool ReadItemData(HWND list, int item, LPARAM *data, UINT *state)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_PARAM | LVIF_STATE;
+    lvi.iItem = item;
+    lvi.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
+    if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi))
+        return false;
+    *data = lvi.lParam;
+    if (state)
+        *state = lvi.state;
+    return true;
+}
+
+void SetItemState(HWND list, int item, UINT state, UINT mask)
+{
+    LVITEMA lvi = {};
+    lvi.state = state;
+    lvi.stateMask = mask;
+    SendMessageA(list, LVM_SETITEMSTATE, item, (LPARAM)&lvi);
+}
+
+void PostShowPreview(HWND dialog)
+{
+    PostMessageA(dialog, WM_COMMAND, IDC_SHOW_PREVIEW, 0);
+}
+
+bool AutoPreview(HWND dialog)
+{
+    return IsDlgButtonChecked(dialog, IDC_AUTO_PREVIEW) == BST_CHECKED;
+}
+
+// The directory information file into a buffer of its records (without the header).
+// Null when there is nothing to list; `failedRead` when the file could not be read whole.
+unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failedRead)
+{
+    *failedRead = false;
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return nullptr;
+    LARGE_INTEGER fileSize;
+    unsigned char *records = nullptr;
+    // A file of 1 byte has no room for the header; one beyond 4 GB cannot be held.
+    if (GetFileSizeEx(file, &fileSize) && fileSize.QuadPart >= (LONGLONG)DIRECTORY_HEADER_SIZE &&
+        fileSize.QuadPart <= 0x7FFFFFFF) {
+        DWORD length = (DWORD)fileSize.QuadPart - DIRECTORY_HEADER_SIZE;
+        records = (unsigned char *)calloc(length + 1, 1);
+        if (records) {
+            DWORD read = 0;
+            LARGE_INTEGER offset;
+            offset.QuadPart = DIRECTORY_HEADER_SIZE;
+            if (!SetFilePointerEx(file, offset, NULL, FILE_BEGIN) ||
+                (length > 0 && (!ReadFile(file, records, length, &read, NULL) || read != length))) {
+                free(records);
+                records = nullptr;
+                *failedRead = true;
+            } else {
+                *size = length;
+            }
+        }
+    }
+    CloseHandle(file);
+    return records;
+}
+
+}  // namespace
+
+DesignListSide g_receiveSide("Upload", "Directory Information", "Directory Infomation",
+                             DirectoryUploadThreadOf<g_receiveSide>, PreviewFetchThreadOf<g_receiveSide>,
+                             TransferProgressOf<g_receiveSide>);
+
+DesignListSide g_deleteSide("Delete", "Directory Information Upload", "Directory Information",
+                            DirectoryUploadThreadOf<g_deleteSide>, PreviewFetchThreadOf<g_deleteSide>,
+                            TransferProgressOf<g_deleteSide>);
+
+void BeginDesignListSide(DesignListSide &side, const ToolTipEntry *toolTips)
+{
+    side.toolTips = toolTips;
+    side.listView = NULL;
+    side.toolTipWindow = NULL;
+    side.locationCode = 1;
+    side.currentItem = 0;
+    side.lastPreviewedItem = -1;
+    side.selectedCount = 0;
+    side.progressTarget = NULL;
+    side.fetchWorker = NULL;
+    if (!side.previewLockReady) {
+        InitializeCriticalSection(&side.previewLock);
+        side.previewLockReady = true;
+    }
+}
+
+void EndDesignListSide(DesignListSide &side)
+{
+    if (side.previewLockReady) {
+        DeleteCriticalSection(&side.previewLock);
+        side.previewLockReady = false;
+    }
+    side.listView = NULL;
+    side.toolTipWindow = NULL;
+}
+
+void InitDesignList(DesignListSide &side, HWND dialog)
+{
+    side.toolTipWindow = CreateToolTips(dialog, side.toolTips);
+    // The list has no header, so the column's title is never seen.
+    static const ListColumn COLUMNS[] = {{200, "FileName"}};
+    side.listView = InsertListColumns(dialog, IDC_DESIGN_LIST, COLUMNS, 1);
+    SendMessageA(side.listView, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageA(side.listView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
+    FillDesignList(side, dialog);
+    SortDesignList(side);
+    RefreshDesignSelection(side, dialog);
+}
+
+void FillDesignList(DesignListSide &side, HWND dialog)
+{
+    HWND list = side.listView;
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    char path[MAX_PATH];
+    CopyTempFilePath(DIRECTORY_FILE, path);
+    size_t size = 0;
+    bool failedRead = false;
+    unsigned char *records = ReadDirectoryRecords(path, &size, &failedRead);
+    if (failedRead)
+        MessageBoxA(dialog, "Failed to read a temporary file.", side.listCaption, MB_ICONHAND);
+    if (records) {
+        DirectoryReader reader;
+        DirectoryReaderBegin(&reader, records, size);
+        char name[DIRECTORY_NAME_MAX + 1];
+        unsigned number;
+        for (int k = 0; DirectoryReaderNext(&reader, name, &number); ++k) {
+            const char *texts[] = {name};
+            InsertListRow(list, 0, (LPARAM)(number & 0xFFFF), texts, 1, k);
+        }
+        free(records);
+    }
+    // Whoever reads the file deletes it, whatever came of the reading.
+    DeleteFileA(path);
+}
+
+void SortDesignList(DesignListSide &side)
+{
+    HWND list = side.listView;
+    int count = ItemCount(list);
+    int mark = (int)SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0);
+    if (count <= 0)
+        return;
+    DesignSortRecord *records = (DesignSortRecord *)calloc((size_t)count, sizeof(DesignSortRecord));
+    if (!records)
+        return;  // the list stays in file order
+    for (int i = 0; i < count; ++i) {
+        DesignSortRecord &r = records[i];
+        LVITEMA lvi = {};
+        lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+        lvi.iItem = i;
+        lvi.pszText = r.name;
+        lvi.cchTextMax = DESIGN_LIST_TEXT_SIZE;
+        lvi.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
+        SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi);
+        r.index = i;
+        r.image = lvi.iImage;
+        r.itemData = (uint32_t)lvi.lParam;
+        r.checked = (uint32_t)(StateImage(lvi.state) - 1);
+        r.selected = lvi.state & LVIS_SELECTED;
+    }
+    SortDesignSnapshots(records, (size_t)count);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int j = 0; j < count; ++j) {
+        const DesignSortRecord &r = records[j];
+        const char *texts[] = {r.name};
+        InsertListRow(list, r.image, (LPARAM)r.itemData, texts, 1, j);
+        SetItemState(list, j, INDEXTOSTATEIMAGEMASK(r.checked + 1), LVIS_STATEIMAGEMASK);
+        SetItemState(list, j, r.selected, LVIS_SELECTED);
+        if (r.index == mark)
+            SendMessageA(list, LVM_ENSUREVISIBLE, j, FALSE);
+    }
+    free(records);
+}
+
+void CountSelectedDesigns(DesignListSide &side, HWND dialog)
+{
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+    int count = ItemCount(side.listView);
+    if (count <= 0)
+        return;  // RefreshDesignSelection writes the label
+    UINT selected = 0;
+    for (int i = 0; i < count; ++i)
+        selected += IsDesignTicked(side.listView, i);
+    side.selectedCount = selected;
+    if (selected > 0)
+        EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+    char label[64];
+    sprintf(label, "Selected designs : %d", (int)selected);
+    SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, label);
+}
+
+BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog)
+{
+    CountSelectedDesigns(side, dialog);
+    HWND list = side.listView;
+    int count = ItemCount(list);
+    if (count <= 0) {
+        SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, "Selected designs : 0");
+        return FALSE;
+    }
+    int changed = -1;
+    for (int i = 0; i < count; ++i) {
+        LPARAM data;
+        UINT state;
+        if (!ReadItemData(list, i, &data, &state))
+            continue;
+        DWORD tick = (DWORD)(StateImage(state) - 1);
+        if ((tick & 0xFFFF) != ((DWORD)data >> 16)) {
+            LVITEMA lvi = {};
+            lvi.mask = LVIF_PARAM;
+            lvi.iItem = i;
+            lvi.lParam = (LPARAM)((tick << 16) | ((DWORD)data & 0xFFFF));
+            SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&lvi);
+            changed = i;
+        }
+    }
+    if (changed < 0)
+        return FALSE;
+    SetItemState(list, changed, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    side.currentItem = changed;
+    return TRUE;
+}
+
+void SetAllDesignChecks(DesignListSide &side, int ticked)
+{
+    int count = ItemCount(side.listView);
+    for (int i = 0; i < count; ++i)
+        SetItemState(side.listView, i, INDEXTOSTATEIMAGEMASK(ticked + 1), LVIS_STATEIMAGEMASK);
+}
+
+int HitTestDesignList(DesignListSide &side)
+{
+    LVHITTESTINFO info = {};
+    GetCursorPos(&info.pt);
+    ScreenToClient(side.listView, &info.pt);
+    info.flags = LVHT_ONITEM;
+    int item = (int)SendMessageA(side.listView, LVM_HITTEST, 0, (LPARAM)&info);
+    return item >= 0 && (info.flags & LVHT_ONITEM) ? item : -1;
+}
+
+int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *texts, int columns, int index)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    lvi.iItem = index;
+    lvi.iImage = image;
+    lvi.lParam = itemData;
+    lvi.pszText = const_cast<char *>(texts[0]);
+    int inserted = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&lvi);
+    for (int column = 1; column < columns && inserted >= 0; ++column) {
+        LVITEMA sub = {};
+        sub.mask = LVIF_TEXT;
+        sub.iItem = inserted;
+        sub.iSubItem = column;
+        sub.pszText = const_cast<char *>(texts[column]);
+        SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&sub);
+    }
+    return inserted;
+}
+
+bool IsDesignTicked(HWND list, int item)
+{
+    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK);
+    return StateImage(state) != UNTICKED_IMAGE;
+}
+
+bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT | LVIF_PARAM;
+    lvi.iItem = item;
+    lvi.pszText = text;
+    lvi.cchTextMax = 261;
+    text[0] = '\0';
+    if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi))
+        return false;
+    text[260] = '\0';
+    *itemData = lvi.lParam;
+    return true;
+}
+
+void ReloadDesignList(DesignListSide &side, HWND dialog)
+{
+    if (!RunDirectoryUploadDlg(side, dialog))
+        return;
+    ClearPreview(dialog);
+    FillDesignList(side, dialog);
+    SortDesignList(side);
+    RefreshDesignSelection(side, dialog);
+}
+
+void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header)
+{
+    switch (header->code) {
+    case LVN_ITEMCHANGED:
+        if (header->idFrom == IDC_DESIGN_LIST)
+            RefreshDesignSelection(side, dialog);
+        break;
+    case NM_CLICK: {
+        if (header->idFrom != IDC_DESIGN_LIST)
+            break;
+        RefreshDesignSelection(side, dialog);
+        int item = HitTestDesignList(side);
+        if (item < 0)
+            break;
+        side.currentItem = item;
+        if (AutoPreview(dialog) && item != side.lastPreviewedItem)
+            PostShowPreview(dialog);
+        break;
+    }
+    case LVN_KEYDOWN: {
+        if (header->idFrom != IDC_DESIGN_LIST)
+            break;
+        WORD key = reinterpret_cast<NMLVKEYDOWN *>(header)->wVKey;
+        if (key != VK_UP && key != VK_DOWN)
+            break;
+        int selected = (int)SendMessageA(side.listView, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+        if (selected < 0)
+            break;
+        int target = key == VK_UP ? selected - 1 : selected + 1;
+        if (target < 0 || target >= ItemCount(side.listView))
+            break;
+        side.currentItem = target;
+        if (AutoPreview(dialog))
+            PostShowPreview(dialog);  // every move, also back to the last previewed item
+        break;
+    }
+    case TTN_NEEDTEXTA:
+        SetToolTipText(dialog, reinterpret_cast<NMTTDISPINFOA *>(header), side.toolTips);
+        break;
+    }
+}

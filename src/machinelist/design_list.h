@@ -1,0 +1,104 @@
+#pragma once
+// The machine design list: the designs stored in one memory location of the machine,
+// fetched as directory information ("$$UPLDir.tmp") and shown in a list view with one
+// check box per design, with the preview of one stored design beside it. The Receive
+// Designs and the Delete Designs dialogs each run their own instance of all of it: a
+// side, with its own list, location, items, progress dialog, cancel event and preview
+// lock. Every operation takes the side it works for; the dialog and thread procedures,
+// which cannot take it, find it through their dialog or their side's thunk.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "frame/controls.h"
+#include "link/vemblink.h"
+#include "machinelist/cancel_event.h"
+
+struct DesignListSide {
+    DesignListSide(const char *listCaption, const char *uploadEventCaption, const char *previewEventCaption,
+                   LPTHREAD_START_ROUTINE directoryUploadThread, LPTHREAD_START_ROUTINE previewFetchThread,
+                   VembProgressCallback transferProgress)
+        : listCaption(listCaption), uploadEventCaption(uploadEventCaption),
+          previewEventCaption(previewEventCaption), directoryUploadThread(directoryUploadThread),
+          previewFetchThread(previewFetchThread), transferProgress(transferProgress)
+    {
+    }
+    DesignListSide(const DesignListSide &) = delete;
+    DesignListSide &operator=(const DesignListSide &) = delete;
+
+    // ---- what differs between the sides ----
+    // Caption of "Failed to create Window." and "Failed to read a temporary file.".
+    const char *const listCaption;
+    // Caption of "Failed to create event object." in the directory upload and in the
+    // preview fetch.
+    const char *const uploadEventCaption;
+    const char *const previewEventCaption;
+    // The thread procedures and the progress callback bound to this side.
+    const LPTHREAD_START_ROUTINE directoryUploadThread;
+    const LPTHREAD_START_ROUTINE previewFetchThread;
+    const VembProgressCallback transferProgress;
+
+    // ---- state, set up for each export by BeginDesignListSide ----
+    const ToolTipEntry *toolTips = nullptr;  // the owning dialog's tooltip table
+    HWND listView = NULL;                    // control 1000 of the owning dialog
+    HWND toolTipWindow = NULL;               // created when the list is first loaded
+    int locationCode = 1;
+    int currentItem = 0;                     // the item Show Preview fetches; kept over reloads
+    int lastPreviewedItem = -1;              // -1 again after every directory upload
+    UINT selectedCount = 0;                  // ticked items at the last count
+    HWND progressTarget = NULL;              // the progress dialog the callback writes to
+    CancelEventSlot cancelEvent;             // of the side's progress dialog (105)
+    CRITICAL_SECTION previewLock;            // held by the preview worker for its whole run
+    bool previewLockReady = false;
+    HANDLE fetchWorker = NULL;               // the worker of the progress dialog open now
+};
+
+extern DesignListSide g_receiveSide;
+extern DesignListSide g_deleteSide;
+
+// Before the owning dialog opens: current item 0, last previewed item -1, nothing listed,
+// the dialog's tooltip table, and the side's preview lock created.
+void BeginDesignListSide(DesignListSide &side, const ToolTipEntry *toolTips);
+// After the owning dialog has closed: the preview lock deleted.
+void EndDesignListSide(DesignListSide &side);
+
+// ---- directory upload (progress dialog 105) ----
+// Fetches the directory information of the side's location into "$$UPLDir.tmp" under a
+// modal progress dialog. FALSE (after "Failed to create Window.") only when the dialog
+// cannot be created; TRUE whatever the upload's outcome. Sets the last previewed item to -1.
+BOOL RunDirectoryUploadDlg(DesignListSide &side, HWND owner);
+INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog);
+BOOL SerialDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel);
+BOOL UsbDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel);
+// Moves the progress bar of the side's progress dialog to done / total; returns 1.
+int TransferProgressCallback(DesignListSide &side, DWORD done, DWORD total);
+
+// ---- the list ----
+void InitDesignList(DesignListSide &side, HWND dialog);
+void FillDesignList(DesignListSide &side, HWND dialog);
+void SortDesignList(DesignListSide &side);
+BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog);
+void CountSelectedDesigns(DesignListSide &side, HWND dialog);
+void SetAllDesignChecks(DesignListSide &side, int ticked);
+int HitTestDesignList(DesignListSide &side);
+int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *texts, int columns, int index);
+// True when the item's check box is ticked (any state image but the unticked one).
+bool IsDesignTicked(HWND list, int item);
+// The item's text (at most 260 characters) and its item data.
+bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData);
+
+// After a click on a location control (the location code already set): a fresh directory
+// upload, then the preview cleared and the list filled, sorted and counted again.
+void ReloadDesignList(DesignListSide &side, HWND dialog);
+// The list's and the tooltips' notifications (WM_NOTIFY of the owning dialog).
+void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header);
+
+// ---- preview of a stored design (progress dialog 105 again) ----
+// Show Preview (command 1002): fetches the current item into "$$UPLPrv.tmp", draws it when
+// its name is a design's, clears the preview box when the fetch failed, deletes the file.
+void ShowStoredDesignPreview(DesignListSide &side, HWND dialog);
+INT_PTR CALLBACK PreviewFetchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+DWORD PreviewFetchThread(DesignListSide &side, HWND dialog);
+BOOL SerialPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel);
+BOOL UsbPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel);
+BOOL IsPreviewableName(HWND list, int item);
