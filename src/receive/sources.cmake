@@ -1,2 +1,3 @@
 # Sources of this subsystem: vemb_pure(...) for Win32-free files, vemb_win32(...) for the rest.
-vemb_win32(pending_exports.cpp)
+vemb_pure(receive_path.cpp)
+vemb_win32(receive_dlg.cpp receive_worker.cpp)

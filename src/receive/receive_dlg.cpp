@@ -1,0 +1,253 @@
+// UploadData and the Receive Designs dialog (103): the machine design list of the chosen
+// location, previews, the receive folder, and "Receive", which builds the receive list
+// for the receive step that runs once the dialog has closed.
+#include <shlobj.h>
+
+#include "VembDlg.h"
+#include "design/preview.h"
+#include "frame/module.h"
+#include "frame/transfer_frame.h"
+#include "link/settings.h"
+#include "link/usb_link.h"
+#include "machinelist/design_list.h"
+#include "receive/receive.h"
+#include "receive_designs_res.h"
+#include "resource.h"
+
+namespace {
+
+const TransferTitles RECEIVE_TITLES = {
+    "Receive Designs - USB Connected",
+    "Receive Designs - USB Disconnected",
+    "Receive Designs - COM Port",
+};
+
+// Registered when the list is first loaded. The folder edit, the hoop label and the
+// Open/Save check box have no tooltip.
+const ToolTipEntry RECEIVE_TOOLTIPS[] = {
+    {IDC_DESIGN_LIST, "Designs in Loomstar"},
+    {IDC_PREVIEW_BOX, "Preview Window."},
+    {IDC_AUTO_PREVIEW, "Automatically showed by selecting design."},
+    {IDC_SHOW_PREVIEW, "Show design."},
+    {IDC_RECEIVE_SELECT_ALL, "Select all designs at once."},
+    {IDC_RECEIVE_BUILT_IN, "Select Built-in memory."},
+    {IDC_RECEIVE_ATA_CARD, "Select ATA PC Card."},
+    {IDC_RECEIVE_DESIGN_CARD, "Select PC Design Card."},
+    {IDOK, "Start to receive designs."},
+    {IDCANCEL, "Cancel"},
+    {IDC_RECEIVE_BROWSE, "Select location."},
+    {IDC_SELECTED_COUNT, "Read number of selected designs."},
+    {-1, nullptr},
+};
+
+// The status line of the folder browser: the path of the highlighted folder.
+char g_browseStatus[VEMB_NAME_FIELD];
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+void ReadReceiveFolderSetting()
+{
+    ZeroMemory(g_receiveFolder, sizeof g_receiveFolder);
+    if (ReadReceiveFolder(g_receiveFolder))
+        return;  // used as it is, without any test
+    ZeroMemory(g_receiveFolder, sizeof g_receiveFolder);
+    DWORD length = GetCurrentDirectoryA(MAX_PATH, g_receiveFolder);
+    if (length == 0 || length >= MAX_PATH)
+        ZeroMemory(g_receiveFolder, sizeof g_receiveFolder);
+    WriteReceiveFolder(g_receiveFolder);
+}
+
+BOOL OnInitDialog(HWND dialog)
+{
+    DesignListSide &side = g_receiveSide;
+    SetTransferTitle(dialog, RECEIVE_TITLES);
+    ReadReceiveFolderSetting();
+    SetDlgItemTextA(dialog, IDC_RECEIVE_FOLDER, g_receiveFolder);
+    CreatePreviewSurface(dialog);
+    ClearPreview(dialog);
+    CenterWindow(dialog);
+    side.listView = GetDlgItem(dialog, IDC_DESIGN_LIST);
+    side.locationCode = 1;
+    CheckDlgButton(dialog, IDC_RECEIVE_BUILT_IN, BST_CHECKED);
+    // On screen before the first transfer starts.
+    ShowWindow(dialog, SW_SHOW);
+    UpdateWindow(dialog);
+    PostMessageA(dialog, WM_COMMAND, CMD_LIST_LOAD, 0);
+    return TRUE;
+}
+
+void OnListLoad(HWND dialog)
+{
+    if (!RunDirectoryUploadDlg(g_receiveSide, dialog)) {
+        EndDialog(dialog, 2);
+        return;
+    }
+    InitDesignList(g_receiveSide, dialog);
+}
+
+// Radio buttons and the check box have changed their state before the command arrives.
+// Every click reloads, also on the radio button already chosen.
+void OnLocation(HWND dialog, int id)
+{
+    DesignListSide &side = g_receiveSide;
+    HWND openSave = GetDlgItem(dialog, IDC_RECEIVE_OPEN_SAVE);
+    bool folder = IsChecked(dialog, IDC_RECEIVE_OPEN_SAVE);
+    switch (id) {
+    case IDC_RECEIVE_BUILT_IN:
+        EnableWindow(openSave, TRUE);
+        side.locationCode = folder ? 5 : 1;
+        break;
+    case IDC_RECEIVE_ATA_CARD:
+        EnableWindow(openSave, TRUE);
+        side.locationCode = folder ? 6 : 2;
+        break;
+    case IDC_RECEIVE_DESIGN_CARD:
+        EnableWindow(openSave, FALSE);  // its tick stays
+        side.locationCode = 4;
+        break;
+    case IDC_RECEIVE_OPEN_SAVE:
+        if (IsChecked(dialog, IDC_RECEIVE_BUILT_IN))
+            side.locationCode = folder ? 5 : 1;
+        else if (IsChecked(dialog, IDC_RECEIVE_ATA_CARD))
+            side.locationCode = folder ? 6 : 2;
+        break;
+    }
+    ReloadDesignList(side, dialog);
+}
+
+void OnCommand(HWND dialog, int id)
+{
+    switch (id) {
+    case IDOK:
+        if (BuildReceiveList(dialog))
+            EndDialog(dialog, 1);
+        break;
+    case IDCANCEL:
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        break;
+    case IDC_SHOW_PREVIEW:
+        ShowStoredDesignPreview(g_receiveSide, dialog);
+        break;
+    case IDC_RECEIVE_SELECT_ALL:
+        SetAllDesignChecks(g_receiveSide, 1);
+        RefreshDesignSelection(g_receiveSide, dialog);
+        break;
+    case IDC_RECEIVE_BUILT_IN:
+    case IDC_RECEIVE_ATA_CARD:
+    case IDC_RECEIVE_DESIGN_CARD:
+    case IDC_RECEIVE_OPEN_SAVE:
+        OnLocation(dialog, id);
+        break;
+    case IDC_RECEIVE_BROWSE:
+        BrowseReceiveFolder(dialog);
+        break;
+    case CMD_LIST_LOAD:
+        OnListLoad(dialog);
+        break;
+    }
+}
+
+void OnPaint(HWND dialog)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(dialog, &paint);
+    EndPaint(dialog, &paint);
+    ShowPreview(dialog);
+}
+
+// Opens the dialog inside the transfer frame; once it has closed, the receive step runs
+// on the list that "Receive" built, and the list is freed.
+INT_PTR OpenReceiveDialogs(HWND owner)
+{
+    INT_PTR result = OpenModuleDialog(IDD_RECEIVE_DESIGNS, owner, ReceiveDesignsDlgProc);
+    EndDesignListSide(g_receiveSide);
+    if (result == -1 || result == 0)
+        return -1;  // not created
+    DeletePreviewSurface();
+    // The dialog ends with 1 after "Receive" and "Cancel" alike: the list tells them apart.
+    if (result != 2 && g_receiveList)
+        ReceiveSelectedDesigns(owner, g_receiveList, g_receiveCount);
+    FreeReceiveList();
+    return result;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK ReceiveDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        OnCommand(dialog, LOWORD(wParam));
+        return TRUE;
+    case WM_PAINT:
+        OnPaint(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        if (!g_workerHandle)
+            UsbTerminate();
+        EndDialog(dialog, 1);
+        return TRUE;
+    case WM_NOTIFY:
+        OnDesignListNotify(g_receiveSide, dialog, reinterpret_cast<NMHDR *>(lParam));
+        return TRUE;
+    case WM_DEVICECHANGE:
+        OnTransferDeviceChange(dialog, RECEIVE_TITLES, wParam, lParam);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void BrowseReceiveFolder(HWND dialog)
+{
+    char path[VEMB_NAME_FIELD];
+    lstrcpynA(path, g_receiveFolder, sizeof path);
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = dialog;
+    browse.pidlRoot = NULL;  // the desktop
+    browse.pszDisplayName = path;
+    browse.lpszTitle = "Select the folder to store the received embroidery data.";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT;
+    browse.lpfn = BrowseFolderCallback;
+    browse.lParam = (LPARAM)g_receiveFolder;
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    if (!chosen)
+        return;
+    // A path needs up to MAX_PATH characters; the buffer holds them.
+    path[0] = '\0';
+    BOOL isFolder = SHGetPathFromIDListA(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!isFolder || path[0] == '\0')
+        return;  // not a file-system folder
+    lstrcpynA(g_receiveFolder, path, sizeof g_receiveFolder);
+    WriteReceiveFolder(g_receiveFolder);
+    SetDlgItemTextA(dialog, IDC_RECEIVE_FOLDER, g_receiveFolder);
+}
+
+int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
+{
+    switch (message) {
+    case BFFM_INITIALIZED:
+        CenterWindow(window);
+        if (data)
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+        break;
+    case BFFM_SELCHANGED:
+        ZeroMemory(g_browseStatus, sizeof g_browseStatus);
+        SHGetPathFromIDListA((LPCITEMIDLIST)parameter, g_browseStatus);
+        SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, (LPARAM)g_browseStatus);
+        break;
+    }
+    return 0;
+}
+
+extern "C" BOOL WINAPI UploadData(HWND owner)
+{
+    FreeReceiveList();
+    BeginDesignListSide(g_receiveSide, RECEIVE_TOOLTIPS);
+    return ExportResult(RunTransferFrame(owner, OpenReceiveDialogs));
+}

@@ -1,0 +1,280 @@
+// The receive step: the receive list built from the ticked designs, progress dialog 106
+// with Start and Cancel, and the worker that hands the whole list to one upload sequence
+// of the link library, which writes each design to the path in its entry.
+#include <windows.h>
+#include <commctrl.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "frame/module.h"
+#include "frame/transfer_frame.h"
+#include "link/link_run.h"
+#include "machinelist/design_list.h"
+#include "machinelist/progress_percent.h"
+#include "receive/receive.h"
+#include "receive/receive_path.h"
+#include "receive_progress_res.h"
+#include "resource.h"
+
+char g_receiveFolder[VEMB_NAME_FIELD];
+HGLOBAL g_receiveListBlock;
+DesignEntry *g_receiveList;
+UINT g_receiveCount;
+HWND g_receiveProgressWindow;
+HWND g_receiveAnimation;
+CancelEventSlot g_receiveCancel;
+
+namespace {
+
+const char RECEIVING_CAPTION[] = "Receiving";  // message caption and link caption
+const char UPLOAD_CAPTION[] = "Upload";
+
+const TransferTitles RECEIVE_TITLES = {
+    "Receive Designs - USB Connected",
+    "Receive Designs - USB Disconnected",
+    "Receive Designs - COM Port",
+};
+
+void ShowNoMemory(HWND dialog)
+{
+    MessageBoxA(dialog, "Not enough memory space.", RECEIVING_CAPTION, MB_ICONHAND);
+}
+
+// A destination path that does not fit the entry's 260 characters is refused, with the
+// whole list: shortening it would save the design under a name the user did not choose,
+// dropping it would lose it without a word. The dialog stays open, and a shorter folder
+// can be chosen with "Browse".
+void ShowPathTooLong(HWND dialog, const char *name)
+{
+    char text[160 + VEMB_NAME_FIELD];
+    snprintf(
+        text, sizeof text,
+        "The receive folder is too long for the design \"%s\".\nPlease choose a folder with a shorter path.",
+        name);
+    MessageBoxA(dialog, text, RECEIVING_CAPTION, MB_ICONEXCLAMATION);
+}
+
+void StopAnimation()
+{
+    if (!g_receiveAnimation)
+        return;
+    SendMessageA(g_receiveAnimation, ACM_STOP, 0, 0);
+    SendMessageA(g_receiveAnimation, ACM_OPENA, 0, 0);  // closes the clip
+    g_receiveAnimation = NULL;
+}
+
+BOOL OnProgressInit(HWND dialog)
+{
+    g_receiveProgressWindow = dialog;
+    g_receiveAnimation = NULL;
+    g_workerHandle = NULL;
+    SetTransferTitle(dialog, RECEIVE_TITLES);
+    HWND bar = GetDlgItem(dialog, IDC_RECEIVE_PROGRESS_BAR);
+    SendMessageA(bar, PBM_SETPOS, 0, 0);
+    SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    g_receiveAnimation = GetDlgItem(dialog, IDC_RECEIVE_ANIMATION);
+    CenterWindow(dialog);
+    return TRUE;
+}
+
+void OnStart(HWND dialog)
+{
+    // Start is hidden once pressed; Enter must not start a second worker.
+    if (!IsWindowEnabled(GetDlgItem(dialog, IDOK)))
+        return;
+    if (g_receiveAnimation)
+        SendMessageA(g_receiveAnimation, ACM_OPENA, (WPARAM)g_moduleInstance,
+                     (LPARAM)MAKEINTRESOURCEA(IDR_AVI_RECEIVING));
+    static const int BUTTONS[] = {IDOK, IDCANCEL};
+    for (int id : BUTTONS) {
+        EnableWindow(GetDlgItem(dialog, id), FALSE);
+        ShowWindow(GetDlgItem(dialog, id), SW_HIDE);
+    }
+    CenterControl(dialog, IDC_RECEIVE_STATUS);
+    CenterControl(dialog, IDC_RECEIVE_ANIMATION);
+    SetDlgItemTextA(dialog, IDC_RECEIVE_STATUS, "Just a moment, please.");
+    if (g_receiveAnimation)
+        SendMessageA(g_receiveAnimation, ACM_PLAY, (WPARAM)-1, MAKELPARAM(0, 0xFFFF));
+    g_transferStatus = 1;
+    StartReceiveWorker(dialog);
+}
+
+void OnProgressClose(HWND dialog)
+{
+    g_receiveCancel.Set();
+    StopAnimation();
+    if (g_workerHandle)
+        return;  // the dialog ends when the worker reports
+    UsbTerminate();
+    // Start may have been pressed without a worker coming of it (no event, no thread):
+    // no transfer runs once this dialog has gone.
+    g_transferStatus = 0;
+    EndDialog(dialog, 2);
+}
+
+void OnReceiveFinished(HWND dialog)
+{
+    g_receiveCancel.Set();
+    StopAnimation();
+    if (!g_workerHandle)
+        UsbTerminate();
+    g_transferStatus = 0;
+    EndDialog(dialog, 1);
+}
+
+}  // namespace
+
+int BuildReceiveList(HWND dialog)
+{
+    DesignListSide &side = g_receiveSide;
+    HWND list = side.listView;
+    int items = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    if (items <= 0)
+        return 0;
+    UINT selected = side.selectedCount;
+    if (selected == 0)
+        return 0;  // "Receive" is disabled then; Enter finds nothing to receive either
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (selected + 1) * sizeof(DesignEntry));
+    if (!block) {
+        ShowNoMemory(dialog);
+        return 0;
+    }
+    DesignEntry *entries = (DesignEntry *)GlobalLock(block);
+    if (!entries) {
+        GlobalFree(block);
+        ShowNoMemory(dialog);
+        return 0;
+    }
+    RemoveTrailingBackslash(g_receiveFolder);
+    UINT written = 0;
+    for (int i = 0; i < items && written < selected; ++i) {
+        if (!IsDesignTicked(list, i))
+            continue;
+        char name[261];
+        LPARAM data = 0;
+        if (!ReadDesignItem(list, i, name, &data))
+            continue;
+        DesignEntry &entry = entries[written];
+        if (!BuildDestinationPath(g_receiveFolder, name, entry.name)) {
+            GlobalUnlock(block);
+            GlobalFree(block);
+            ShowPathTooLong(dialog, name);
+            return 0;
+        }
+        entry.location = (unsigned char)side.locationCode;
+        entry.number = (unsigned char)(data & 0xFF);
+        ++written;
+    }
+    g_receiveListBlock = block;
+    g_receiveList = entries;
+    g_receiveCount = written;
+    return 1;
+}
+
+void FreeReceiveList()
+{
+    if (!g_receiveListBlock)
+        return;
+    GlobalUnlock(g_receiveListBlock);
+    GlobalFree(g_receiveListBlock);
+    g_receiveListBlock = NULL;
+    g_receiveList = NULL;
+    g_receiveCount = 0;
+}
+
+INT_PTR ReceiveSelectedDesigns(HWND owner, DesignEntry *list, UINT count)
+{
+    g_receiveList = list;
+    g_receiveCount = count;
+    INT_PTR result = OpenModuleDialog(IDD_RECEIVE_PROGRESS, owner, ReceiveProgressDlgProc);
+    if (!g_workerHandle)
+        UsbTerminate();
+    if (result != 1 && result != 2) {
+        MessageBoxA(owner, "Failed to create Window.", RECEIVING_CAPTION, MB_ICONHAND);
+        return 2;
+    }
+    return result;
+}
+
+INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnProgressInit(dialog);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            OnStart(dialog);
+        else if (LOWORD(wParam) == IDCANCEL)
+            PostMessageA(dialog, WM_CLOSE, 0, 0);
+        return TRUE;
+    case WM_PAINT:
+        ValidateRect(dialog, NULL);
+        return TRUE;
+    case WM_CLOSE:
+        OnProgressClose(dialog);
+        return TRUE;
+    case WM_RECEIVE_FINISHED:
+        OnReceiveFinished(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int StartReceiveWorker(HWND dialog)
+{
+    if (!g_receiveCancel.Create()) {
+        MessageBoxA(dialog, "Failed to create event object.", UPLOAD_CAPTION, MB_ICONHAND);
+        return 0;
+    }
+    ResetEvent(g_receiveCancel.Current());
+    g_workerHandle = CreateThread(NULL, 0, ReceiveThread, dialog, 0, NULL);
+    if (!g_workerHandle) {
+        g_receiveCancel.Close(g_receiveCancel.Current());  // no worker will
+        MessageBoxA(dialog, "Failed to create a thread.", UPLOAD_CAPTION, MB_ICONHAND);
+        return 0;
+    }
+    return 1;
+}
+
+DWORD WINAPI ReceiveThread(LPVOID parameter)
+{
+    HWND dialog = (HWND)parameter;
+    HANDLE cancel = g_receiveCancel.Current();
+    if (IsWindow(dialog)) {
+        int result =
+            UsbInitialize(dialog, cancel) == 0 ? UsbReceive(dialog, cancel) : SerialReceive(dialog, cancel);
+        if (IsWindow(dialog))
+            PostMessageA(dialog, WM_RECEIVE_FINISHED, 0, result);
+    }
+    // After the post: the dialog may still set the event (close box, completion), which
+    // the slot's lock keeps apart from this close.
+    g_receiveCancel.Close(cancel);
+    return 1;
+}
+
+int SerialReceive(HWND dialog, HANDLE cancel)
+{
+    RunSerialLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
+        return Protocol_Seq_Upload(GetBaudRate(), g_receiveList, (int)g_receiveCount, detail,
+                                   ReceiveProgressCallback);
+    });
+    return 0;
+}
+
+int UsbReceive(HWND dialog, HANDLE cancel)
+{
+    RunUsbLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
+        return UsbUploadSequence(g_receiveList, (int)g_receiveCount, detail, ReceiveProgressCallback);
+    });
+    return 0;
+}
+
+int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
+{
+    char counter[32];
+    snprintf(counter, sizeof counter, "%d  /  %d", (int)(index + 1), (int)count);
+    SetDlgItemTextA(g_receiveProgressWindow, IDC_RECEIVE_COUNTER, counter);
+    SendDlgItemMessageA(g_receiveProgressWindow, IDC_RECEIVE_PROGRESS_BAR, PBM_SETPOS,
+                        ProgressPercent(done, total), 0);
+    return 1;
+}
