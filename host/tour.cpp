@@ -3,6 +3,7 @@
 // saves a PNG of each dialog and writes a summary. Each step waits with a timeout; a
 // step whose dialog does not come is reported and the tour goes on.
 #include <windows.h>
+#include <commctrl.h>
 #include <stdio.h>
 
 #include <functional>
@@ -116,12 +117,78 @@ void VersionStep()
     });
 }
 
+// Waits until a machine design list (control 1000) has been filled and its directory
+// upload dialog has gone.
+void WaitListLoaded(uidrive::Ui &ui, HWND dialog, int minimumItems)
+{
+    HWND list = GetDlgItem(dialog, 1000);
+    ui.WaitUntil(
+        [&] {
+            DWORD_PTR count = 0;
+            SendMessageTimeoutA(list, LVM_GETITEMCOUNT, 0, 0, SMTO_ABORTIFHUNG, 2000, &count);
+            if ((int)count < minimumItems)
+                return false;
+            for (HWND w : uidrive::TopLevelWindows())
+                if (uidrive::WindowText(w) == "Receive Design List")
+                    return false;
+            return IsWindowEnabled(dialog) != FALSE;
+        },
+        "the machine design list", 20000);
+}
+
+// Ticks a list item's check box (state image 2) as a click on it would.
+void Tick(HWND dialog, int item)
+{
+    LVITEMA lv = {};
+    lv.stateMask = LVIS_STATEIMAGEMASK;
+    lv.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageTimeoutA(GetDlgItem(dialog, 1000), LVM_SETITEMSTATE, item, (LPARAM)&lv, SMTO_ABORTIFHUNG, 2000,
+                        NULL);
+}
+
+// Presses Show Preview and waits until the preview fetch has come and gone.
+void ShowPreview(uidrive::Ui &ui, HWND dialog)
+{
+    ui.Click(dialog, 1002);
+    ui.Sleep(300);
+    ui.WaitUntil(
+        [&] {
+            for (HWND w : uidrive::TopLevelWindows())
+                if (uidrive::WindowText(w) == "Receive Preview Data")
+                    return false;
+            return IsWindowEnabled(dialog) != FALSE;
+        },
+        "the preview fetch", 20000);
+}
+
+void ReceiveStep()
+{
+    Step("receive designs", HOST_RECEIVE, "Receive Designs - ", [](uidrive::Ui &ui, HWND dialog) {
+        WaitListLoaded(ui, dialog, 2);
+        Tick(dialog, 0);
+        Tick(dialog, 1);
+        ShowPreview(ui, dialog);
+        Shot(dialog, "receive-designs");
+        Say("receiving \"" + uidrive::ControlText(dialog, 1007) + "\" into " + uidrive::ControlText(dialog, 1021));
+        ui.Click(dialog, IDOK);
+        ui.WaitGone(dialog);
+        HWND progress = ui.WaitDialogPrefix("Receive Designs - ");
+        ui.Sleep(700);
+        Shot(progress, "receive-progress");
+        ui.Click(progress, IDOK);
+        ui.Sleep(400);
+        Shot(progress, "receive-progress-running");
+        ui.WaitGone(progress, 60000);
+    });
+}
+
 DWORD WINAPI TourThread(LPVOID)
 {
     CreateDirectoryA(g_tour.folder.c_str(), NULL);
     Say("output folder " + g_tour.folder);
     SettingsStep();
     VersionStep();
+    ReceiveStep();
 
     std::string summaryPath = g_tour.folder + "\\summary.txt";
     if (FILE *f = fopen(summaryPath.c_str(), "w")) {
