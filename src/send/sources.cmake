@@ -1,3 +1,4 @@
 # Sources of this subsystem: vemb_pure(...) for Win32-free files, vemb_win32(...) for the rest.
-vemb_pure(send_list.cpp design_name.cpp selection.cpp)
-vemb_win32(pending_exports.cpp)
+vemb_pure(send_list.cpp design_name.cpp selection.cpp send_checks.cpp)
+vemb_win32(pending_exports.cpp send_state.cpp send_worker.cpp check_files_dlg.cpp name_dlg.cpp
+           send_designs_dlg.cpp direct_download.cpp)

@@ -1,0 +1,162 @@
+#include "send/check_files_dlg.h"
+
+#include <string.h>
+
+#include "frame/module.h"
+#include "frame/transfer_frame.h"
+#include "link/link_run.h"
+#include "machinelist/directory_info.h"
+#include "resource.h"
+#include "send/send_state.h"
+
+namespace {
+
+const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
+const char DESIGN_LIST[] = "Design List";
+
+// The Check Files worker. Its dialog ends as soon as the worker has posted its report, so
+// CountStoredDesigns waits for the thread itself before it reads the file: the worker is
+// then wholly gone before the send worker may start, and before the export returns.
+HANDLE g_checkFilesThread;
+
+void WaitForCheckFilesThread()
+{
+    if (!g_checkFilesThread)
+        return;
+    // Serve messages sent to this thread meanwhile, as the export's wait does.
+    while (MsgWaitForMultipleObjects(1, &g_checkFilesThread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    CloseHandle(g_checkFilesThread);
+    g_checkFilesThread = NULL;
+}
+
+// The directory information's path, copied at once out of TempFilePath's shared buffer.
+void DirectoryFilePath(char path[MAX_PATH])
+{
+    lstrcpynA(path, TempFilePath(DIRECTORY_FILE), MAX_PATH);
+}
+
+int ReadStoredCount(const char *path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DeleteFileA(path);
+        return -1;
+    }
+    DWORD size = GetFileSize(file, NULL);
+    unsigned char head[DIRECTORY_HEADER_SIZE];
+    DWORD got = 0;
+    unsigned count = 0;
+    bool ok = size != 0 && size != INVALID_FILE_SIZE && ReadFile(file, head, sizeof head, &got, NULL) &&
+              ReadDirectoryCount(head, got, &count);
+    CloseHandle(file);
+    DeleteFileA(path);
+    return ok ? (int)count : 0;
+}
+
+BOOL OnInitDialog(HWND dialog)
+{
+    CenterWindow(dialog);
+    if (!PutNewCancelEvent()) {
+        MessageBoxA(dialog, "Failed to create event object.", "Directory Information Upload", MB_ICONHAND);
+        EndDialog(dialog, 2);
+        return TRUE;
+    }
+    PostMessageA(dialog, WM_COMMAND, CMD_WORK_START, 0);
+    return TRUE;
+}
+
+void OnWorkStart(HWND dialog)
+{
+    WaitForCheckFilesThread();  // none is left over; this only keeps the handle single
+    g_checkFilesThread = CreateThread(NULL, 0, CheckFilesThread, dialog, 0, NULL);
+    // Without a worker nothing would ever end the dialog; the send then ends as after a
+    // failed upload (no directory information).
+    if (!g_checkFilesThread)
+        EndDialog(dialog, 2);
+}
+
+}  // namespace
+
+int CountStoredDesigns(HWND dialog)
+{
+    INT_PTR result = OpenModuleDialog(IDD_CHECK_FILES, dialog, CheckFilesDlgProc);
+    WaitForCheckFilesThread();
+    if (result != 1 && result != 2) {
+        MessageBoxA(dialog, "Failed to create Window.", "Error", MB_TOPMOST | MB_ICONHAND);
+        return 0;
+    }
+    char path[MAX_PATH];
+    DirectoryFilePath(path);
+    return ReadStoredCount(path);
+}
+
+INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case CMD_WORK_START:
+            OnWorkStart(dialog);
+            return TRUE;
+        case CMD_WORK_DONE:
+            EndDialog(dialog, 1);
+            return TRUE;
+        case CMD_WORK_FAILED:
+            EndDialog(dialog, 2);
+            return TRUE;
+        }
+        return FALSE;
+    case WM_CLOSE:
+        // The dialog stays until the worker reports: the link library gives up when it
+        // sees the event.
+        SetCancelEventInSlot();
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(dialog, &paint);
+        EndPaint(dialog, &paint);
+        return TRUE;
+    }
+    }
+    return FALSE;
+}
+
+DWORD WINAPI CheckFilesThread(LPVOID param)
+{
+    HWND dialog = (HWND)param;
+    ResetCancelEventInSlot();
+    if (!IsWindow(dialog))
+        return 1;
+    int result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
+    if (IsWindow(dialog))
+        PostMessageA(dialog, WM_COMMAND, result ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
+    return 1;
+}
+
+int SerialCheckFiles(HWND dialog)
+{
+    ResetCancelEventInSlot();
+    char path[MAX_PATH];
+    DirectoryFilePath(path);
+    int code = RunSerialLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
+        return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
+    });
+    return code == 0 ? 1 : 0;
+}
+
+int UsbCheckFiles(HWND dialog)
+{
+    ResetCancelEventInSlot();
+    char path[MAX_PATH];
+    DirectoryFilePath(path);
+    int code = RunUsbLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
+        return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
+    });
+    return code == 0 ? 1 : 0;
+}

@@ -1,0 +1,423 @@
+#include "send/send_designs_dlg.h"
+
+#include <commctrl.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+
+#include "VembDlg.h"
+#include "frame/module.h"
+#include "frame/transfer_frame.h"
+#include "link/usb_link.h"
+#include "resource.h"
+#include "send/check_files_dlg.h"
+#include "send/name_dlg.h"
+#include "send/send_checks.h"
+#include "send/send_list.h"
+#include "send/send_state.h"
+#include "send/send_worker.h"
+#include "send_designs_res.h"
+
+namespace {
+
+const TransferTitles SEND_TITLES = {"Send Designs - USB Connected", "Send Designs - USB Disconnected",
+                                    "Send Designs - COM Port"};
+
+const char SENDING[] = "Sending";
+const char ATTENTION[] = "Attention";
+const char ALREADY_FULL[] = "100 designs are already registered.\nNo design can be registered.";
+
+// Start was pressed: from then on the dialog ends only through WM_SEND_FINISHED, which
+// every road of a started send posts. (Closing it while the Check Files dialog is up
+// cancels the check instead of leaving the preparation running under a dialog that has
+// gone.)
+bool g_sendStarted;
+
+// ---- the design header, as far as the send reads it ----
+// The design file's first 256 bytes hold its header; the stitch count is the signed
+// little-endian 32-bit number at offset 28. A file too short to hold it counts as 0
+// stitches: it passes the limit, and the machine is the judge of what it is.
+const DWORD DESIGN_HEAD_READ = 256;
+const DWORD STITCH_COUNT_OFFSET = 28;
+const uint32_t VERSION_QUESTION_STITCHES = 32700;
+
+bool ReadStitchCount(const char *path, int32_t *stitches)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    unsigned char head[DESIGN_HEAD_READ];
+    DWORD got = 0;
+    BOOL ok = ReadFile(file, head, sizeof head, &got, NULL);
+    CloseHandle(file);
+    if (!ok)
+        return false;
+    *stitches = 0;
+    if (got >= STITCH_COUNT_OFFSET + 4) {
+        const unsigned char *p = head + STITCH_COUNT_OFFSET;
+        *stitches = (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
+    }
+    return true;
+}
+
+// The largest accepted stitch count and the number the message names, by machine version.
+void StitchLimit(int32_t *limit, int *shown)
+{
+    bool version22 = GetVersionCode() == 2;
+    *limit = version22 ? 65535 : 32700;
+    *shown = version22 ? 64000 : 32000;
+}
+
+// ---- ending a send before its worker ----
+
+// Shows the message, if any, releases what the preparation made and lets the dialog finish.
+// No worker will close the cancel event, so it goes here.
+void EndSend(HWND dialog, const char *text, const char *caption = SENDING, UINT style = MB_ICONHAND)
+{
+    if (text)
+        MessageBoxA(dialog, text, caption, style);
+    ReleaseSendHeap();
+    CloseCancelEventInSlot();
+    PostMessageA(dialog, WM_SEND_FINISHED, 0, 0);
+}
+
+// The stored design count of the send location; false when the send has been ended.
+bool CheckRoom(HWND dialog)
+{
+    g_storedDesignCount = CountStoredDesigns(dialog);
+    if (g_storedDesignCount < 0) {
+        EndSend(dialog, NULL);  // the link library has told why
+        return false;
+    }
+    if (g_storedDesignCount >= LOCATION_DESIGN_MAX) {
+        EndSend(dialog, ALREADY_FULL, ATTENTION);
+        return false;
+    }
+    return true;
+}
+
+void StartWorker(HWND dialog, LPTHREAD_START_ROUTINE thread)
+{
+    g_workerHandle = CreateThread(NULL, 0, thread, dialog, 0, NULL);
+    if (!g_workerHandle)
+        EndSend(dialog, "Failed to create thread.");
+}
+
+// ---- reading the send list ----
+
+enum class RecordCheck { Accept, Skip, Fail };
+
+// The checks of one staged record: the Open/Save folder name limit, the file itself, the
+// version question and the stitch limit.
+RecordCheck CheckRecord(HWND dialog, const DesignEntry *entry, bool openSave)
+{
+    const char *path = entry->name;
+    const char *fileName = PathFileName(path);
+    if (openSave && strlen(fileName) > OPEN_SAVE_NAME_MAX) {
+        g_longNameSkip = 1;
+        return RecordCheck::Skip;
+    }
+    if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
+        return RecordCheck::Fail;
+    int32_t stitches = 0;
+    if (!ReadStitchCount(path, &stitches))
+        return RecordCheck::Fail;
+    if (g_versionQuestion == 1 && (uint32_t)stitches > VERSION_QUESTION_STITCHES) {
+        CheckVersionDlg(dialog, 0);
+        g_versionQuestion = 0;
+    }
+    int32_t limit;
+    int shown;
+    StitchLimit(&limit, &shown);
+    if (stitches > limit) {
+        static const char format[] = "The design is too large and cannot be sent in this menu.\n"
+                                     "The pattern (%s) exceeds the %d stitch limit.";
+        char text[sizeof format + VEMB_NAME_FIELD + 16];
+        snprintf(text, sizeof text, format, fileName, shown);
+        MessageBoxA(dialog, text, ATTENTION, MB_ICONEXCLAMATION);
+        return RecordCheck::Skip;
+    }
+    return RecordCheck::Accept;
+}
+
+// Reads the send list into the design entry list; false when the send has been ended.
+bool ReadSendListFile(HWND dialog, bool openSave)
+{
+    HANDLE file = g_sendListPath ? CreateFileA(g_sendListPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                               FILE_ATTRIBUTE_NORMAL, NULL)
+                                 : INVALID_HANDLE_VALUE;
+    DWORD sizeHigh = 0;
+    DWORD size = file != INVALID_HANDLE_VALUE ? GetFileSize(file, &sizeHigh) : 0;
+    if (file == INVALID_HANDLE_VALUE || size == 0 || size == INVALID_FILE_SIZE) {
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        EndSend(dialog, "File Open Error.");
+        return false;
+    }
+    // Room for every record and the closing entry. A list too large to count in memory
+    // (beyond 4 GB, or whose entries would not fit the address space) is a memory shortage.
+    uint32_t capacity = SendListCapacity(size);
+    DesignEntry *entries = NULL;
+    if (CreateSendHeap() && sizeHigh == 0 && capacity <= (SIZE_MAX / sizeof(DesignEntry)))
+        entries = (DesignEntry *)SendHeapAlloc((size_t)capacity * sizeof(DesignEntry));
+    if (!entries) {
+        CloseHandle(file);
+        EndSend(dialog, "Not Enough Memory.");
+        return false;
+    }
+    g_sendEntries = entries;
+    SendListBuilder list;
+    SendListBegin(&list, entries, capacity, (unsigned char)g_sendLocation);
+    for (;;) {
+        unsigned char record[SEND_RECORD_SIZE];
+        DWORD got = 0;
+        if (!ReadFile(file, record, sizeof record, &got, NULL)) {
+            CloseHandle(file);
+            EndSend(dialog, "File Read Error.");
+            return false;
+        }
+        if (got < sizeof record)
+            break;
+        const DesignEntry *entry = SendListStage(&list, record);
+        if (!entry)
+            break;  // the file grew behind its size: the list holds what the size promised
+        RecordCheck check = CheckRecord(dialog, entry, openSave);
+        if (check == RecordCheck::Fail) {
+            CloseHandle(file);
+            EndSend(dialog, "File Read Error.");
+            return false;
+        }
+        if (check == RecordCheck::Accept)
+            SendListAccept(&list);
+    }
+    SendListClose(&list);
+    CloseHandle(file);
+    g_sendEntryCount = (int)list.count;
+    return true;
+}
+
+// ---- the dialog ----
+
+void ShowControl(HWND dialog, int id, bool show)
+{
+    HWND control = GetDlgItem(dialog, id);
+    EnableWindow(control, show);
+    ShowWindow(control, show ? SW_SHOW : SW_HIDE);
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}
+
+BOOL OnInitDialog(HWND dialog)
+{
+    g_longNameSkip = 0;
+    g_sendAnimation = NULL;
+    g_workerHandle = NULL;
+    g_sendStarted = false;
+    CloseCancelEventInSlot();
+    g_sendProgressTarget = dialog;
+
+    SetTransferTitle(dialog, SEND_TITLES);
+
+    if (g_sendMode == SEND_MODE_DIRECT) {
+        // A direct send never goes to an Open/Save folder unless the user ticks it now.
+        if (g_sendLocation == SEND_TO_BUILTIN_OPEN_SAVE)
+            g_sendLocation = SEND_TO_BUILTIN;
+        else if (g_sendLocation == SEND_TO_ATA_CARD_OPEN_SAVE)
+            g_sendLocation = SEND_TO_ATA_CARD;
+    } else {
+        ShowControl(dialog, IDC_SEND_NAME, false);
+    }
+    bool ataCard = g_sendLocation == SEND_TO_ATA_CARD || g_sendLocation == SEND_TO_ATA_CARD_OPEN_SAVE;
+    CheckDlgButton(dialog, ataCard ? IDC_SEND_ATA_CARD : IDC_SEND_BUILTIN, BST_CHECKED);
+    if (g_sendLocation == SEND_TO_BUILTIN_OPEN_SAVE || g_sendLocation == SEND_TO_ATA_CARD_OPEN_SAVE)
+        CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_CHECKED);
+
+    SendDlgItemMessageA(dialog, IDC_SEND_PROGRESS, PBM_SETPOS, 0, 0);
+    SendDlgItemMessageA(dialog, IDC_SEND_PROGRESS, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    g_sendAnimation = GetDlgItem(dialog, IDC_SEND_ANIMATION);
+    CenterWindow(dialog);
+    return TRUE;
+}
+
+void StopAnimation()
+{
+    if (g_sendAnimation) {
+        Animate_Stop(g_sendAnimation);
+        Animate_Close(g_sendAnimation);
+    }
+}
+
+void OnStart(HWND dialog)
+{
+    if (g_sendStarted)
+        return;
+    if (g_sendMode == SEND_MODE_DIRECT && IsChecked(dialog, IDC_SEND_OPEN_SAVE) &&
+        !CheckOpenSaveName(dialog, g_directDesignName, NULL)) {
+        CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_UNCHECKED);
+        return;
+    }
+    g_sendStarted = true;
+    if (g_sendAnimation)
+        Animate_OpenEx(g_sendAnimation, g_moduleInstance, MAKEINTRESOURCEA(IDR_AVI_SENDING));
+
+    ShowControl(dialog, IDOK, false);
+    ShowControl(dialog, IDCANCEL, false);
+    ShowControl(dialog, IDC_SEND_NAME, false);
+    CenterControl(dialog, IDC_SEND_STATUS);
+    CenterControl(dialog, IDC_SEND_ANIMATION);
+    SetDlgItemTextA(dialog, IDC_SEND_STATUS, "Just a moment, please.");
+    if (g_sendAnimation)
+        Animate_Play(g_sendAnimation, 0, -1, -1);
+
+    EnableWindow(GetDlgItem(dialog, IDC_SEND_BUILTIN), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_SEND_ATA_CARD), FALSE);
+    EnableWindow(GetDlgItem(dialog, IDC_SEND_OPEN_SAVE), FALSE);
+    bool openSave = IsChecked(dialog, IDC_SEND_OPEN_SAVE);
+    if (IsChecked(dialog, IDC_SEND_BUILTIN))
+        g_sendLocation = openSave ? SEND_TO_BUILTIN_OPEN_SAVE : SEND_TO_BUILTIN;
+    else
+        g_sendLocation = openSave ? SEND_TO_ATA_CARD_OPEN_SAVE : SEND_TO_ATA_CARD;
+
+    g_transferStatus = 1;
+    if (g_sendMode == SEND_MODE_DIRECT)
+        PrepareDirectSend(dialog);
+    else
+        PrepareListSend(dialog);
+}
+
+void OnOpenSaveClicked(HWND dialog)
+{
+    if (g_sendMode == SEND_MODE_DIRECT && IsChecked(dialog, IDC_SEND_OPEN_SAVE) &&
+        !CheckOpenSaveName(dialog, g_directDesignName, NULL))
+        CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_UNCHECKED);
+}
+
+void OnName(HWND dialog)
+{
+    INT_PTR result = OpenModuleDialog(IDD_DESIGN_NAME, dialog, NameDlgProc);
+    if (result != 1 && result != 2)
+        MessageBoxA(dialog, "Failed to create Window.", "Enter Filename", MB_ICONHAND);
+}
+
+BOOL OnCommand(HWND dialog, int id, int code)
+{
+    switch (id) {
+    case IDOK:
+        OnStart(dialog);
+        return TRUE;
+    case IDCANCEL:
+        PostMessageA(dialog, WM_CLOSE, 0, 0);
+        return TRUE;
+    case IDC_SEND_NAME:
+        if (g_sendMode == SEND_MODE_DIRECT && !g_sendStarted)
+            OnName(dialog);
+        return TRUE;
+    case IDC_SEND_OPEN_SAVE:
+        if (code == BN_CLICKED)
+            OnOpenSaveClicked(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+void OnSendFinished(HWND dialog)
+{
+    if (!g_workerHandle)
+        UsbTerminate();
+    SetCancelEventInSlot();
+    StopAnimation();
+    g_sendAnimation = NULL;
+    if (g_listCut)
+        MessageBoxA(dialog, "100 designs have been registered.\nNo more design can be registered.", ATTENTION,
+                    MB_ICONHAND);
+    g_transferStatus = 0;
+    EndDialog(dialog, 1);
+}
+
+void OnClose(HWND dialog)
+{
+    SetCancelEventInSlot();
+    StopAnimation();
+    if (g_sendStarted)
+        return;  // the worker (or the preparation) ends the dialog with WM_SEND_FINISHED
+    UsbTerminate();
+    EndDialog(dialog, 2);
+}
+
+}  // namespace
+
+void PrepareListSend(HWND dialog)
+{
+    bool openSave = IsChecked(dialog, IDC_SEND_OPEN_SAVE);
+    if (!ReadSendListFile(dialog, openSave))
+        return;
+    if (g_sendEntryCount == 0) {
+        EndSend(dialog, "Failed to send the selected VBD files.", "Warning");
+        return;
+    }
+    if (!PutNewCancelEvent()) {
+        EndSend(dialog, "Failed to create event object.");
+        return;
+    }
+    if (!CheckRoom(dialog))
+        return;
+    g_listCut = CutSendListToRoom(g_sendEntries, (uint32_t)g_sendEntryCount, g_storedDesignCount) ? 1 : 0;
+    StartWorker(dialog, SendListThread);
+}
+
+void PrepareDirectSend(HWND dialog)
+{
+    if (!PutNewCancelEvent()) {
+        EndSend(dialog, "Failed to create event object.");
+        return;
+    }
+    g_listCut = 0;
+    if (!CheckRoom(dialog))
+        return;
+    StartWorker(dialog, SendDirectThread);
+}
+
+INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
+    case WM_SEND_FINISHED:
+        OnSendFinished(dialog);
+        return TRUE;
+    case WM_CLOSE:
+        OnClose(dialog);
+        return TRUE;
+    case WM_DEVICECHANGE:
+        OnTransferDeviceChange(dialog, SEND_TITLES, wParam, lParam);
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(dialog, &paint);
+        EndPaint(dialog, &paint);
+        return TRUE;
+    }
+    }
+    return FALSE;
+}
+
+INT_PTR OpenSendListDialog(HWND owner, const char *listPath, int askVersion)
+{
+    g_versionQuestion = askVersion;
+    g_sendMode = SEND_MODE_LIST;
+    g_sendListPath = listPath;
+    g_listCut = 0;
+    return OpenModuleDialog(IDD_SEND_DESIGNS, owner, SendDesignsDlgProc);
+}
+
+INT_PTR OpenSendDirectDialog(HWND owner)
+{
+    g_sendMode = SEND_MODE_DIRECT;
+    return OpenModuleDialog(IDD_SEND_DESIGNS, owner, SendDesignsDlgProc);
+}

@@ -1,0 +1,130 @@
+#include "send/send_worker.h"
+
+#include <commctrl.h>
+#include <stdio.h>
+
+#include "frame/module.h"
+#include "link/link_run.h"
+#include "send/send_checks.h"
+#include "send/send_state.h"
+#include "send_designs_res.h"
+
+namespace {
+
+const char SENDING[] = "Sending";
+
+// The serial line needs a moment after the Check Files step closed it.
+const DWORD SERIAL_SETTLE_MS = 500;
+
+// A list sequence either stored the whole (possibly cut) list or failed; after a failure
+// the cut message must not follow the library's own.
+struct ListOutcome {
+    bool usb;
+    int operator()(int code) const
+    {
+        if (usb && code == VEMB_USB_LIST_CUT && g_listCut)
+            return 0;  // the USB library's answer to a list closed early
+        if (code != 0)
+            g_listCut = 0;
+        return code;
+    }
+};
+
+int FinishList(int code, HWND dialog)
+{
+    // An open failure leaves the heap to be released here; the sequences release it
+    // themselves as soon as they return.
+    ReleaseSendHeap();
+    if (code != 0)
+        return 0;
+    if (g_longNameSkip)
+        ShowLongNamesSkipped(dialog);
+    return 1;
+}
+
+// Shared end of both threads: the event goes, and the dialog hears the result if it is
+// still there.
+DWORD EndSendThread(HWND dialog, int result)
+{
+    ReleaseSendHeap();  // nothing to do unless the dialog had already gone
+    CloseCancelEventInSlot();
+    if (IsWindow(dialog))
+        PostMessageA(dialog, WM_SEND_FINISHED, 0, result);
+    return 1;
+}
+
+}  // namespace
+
+int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%d  /  %d", (int)(index + 1), (int)count);
+    SetDlgItemTextA(g_sendProgressTarget, IDC_SEND_COUNTER, text);
+    SendDlgItemMessageA(g_sendProgressTarget, IDC_SEND_PROGRESS, PBM_SETPOS, SendProgressPosition(done, total), 0);
+    return 1;
+}
+
+int SerialSendList(HWND dialog)
+{
+    Sleep(SERIAL_SETTLE_MS);
+    int code = RunSerialLink(
+        dialog, SENDING, CancelEventInSlot(),
+        [](DWORD *detail) {
+            int c = Protocol_Seq_Download(GetBaudRate(), g_sendEntries, g_sendEntryCount, detail,
+                                          SendProgressCallback);
+            ReleaseSendHeap();
+            return c;
+        },
+        ListOutcome{false});
+    return FinishList(code, dialog);
+}
+
+int UsbSendList(HWND dialog)
+{
+    int code = RunUsbLink(
+        dialog, SENDING, CancelEventInSlot(),
+        [](DWORD *detail) {
+            int c = UsbDownloadSequence(g_sendEntries, g_sendEntryCount, detail, SendProgressCallback);
+            ReleaseSendHeap();
+            return c;
+        },
+        ListOutcome{true});
+    return FinishList(code, dialog);
+}
+
+int SerialSendDirect(HWND dialog)
+{
+    Sleep(SERIAL_SETTLE_MS);
+    int code = RunSerialLink(dialog, SENDING, CancelEventInSlot(), [](DWORD *detail) {
+        return Protocol_Seq_Download_Direct(GetBaudRate(), g_designData, g_designSize, g_directDesignName,
+                                            g_sendLocation, detail, SendProgressCallback);
+    });
+    return code == 0 ? 1 : 0;
+}
+
+int UsbSendDirect(HWND dialog)
+{
+    int code = RunUsbLink(dialog, SENDING, CancelEventInSlot(), [](DWORD *detail) {
+        return UsbDirectDownloadSequence(g_designData, g_designSize, g_directDesignName, g_sendLocation, detail,
+                                         SendProgressCallback);
+    });
+    return code == 0 ? 1 : 0;
+}
+
+DWORD WINAPI SendListThread(LPVOID param)
+{
+    HWND dialog = (HWND)param;
+    int result = 0;
+    if (IsWindow(dialog))
+        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbSendList(dialog) : SerialSendList(dialog);
+    return EndSendThread(dialog, result);
+}
+
+DWORD WINAPI SendDirectThread(LPVOID param)
+{
+    HWND dialog = (HWND)param;
+    int result = 0;
+    if (IsWindow(dialog))
+        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbSendDirect(dialog) : SerialSendDirect(dialog);
+    return EndSendThread(dialog, result);
+}
