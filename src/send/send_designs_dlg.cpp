@@ -6,6 +6,7 @@
 #include <string.h>
 
 #include "VembDlg.h"
+#include "design/design_io.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
@@ -33,13 +34,9 @@ const char ALREADY_FULL[] = "100 designs are already registered.\nNo design can 
 // gone.)
 bool g_sendStarted;
 
-// ---- the design header, as far as the send reads it ----
-// The design file's first 256 bytes hold its header; the stitch count is the signed
-// little-endian 32-bit number at offset 28. A file too short to hold it counts as 0
-// stitches: it passes the limit, and the machine is the judge of what it is.
+// The design file's first 256 bytes hold its header. A file too short to hold the stitch
+// count reads it as 0: it passes the limit, and the machine is the judge of what it is.
 const DWORD DESIGN_HEAD_READ = 256;
-const DWORD STITCH_COUNT_OFFSET = 28;
-const uint32_t VERSION_QUESTION_STITCHES = 32700;
 
 bool ReadStitchCount(const char *path, int32_t *stitches)
 {
@@ -52,20 +49,10 @@ bool ReadStitchCount(const char *path, int32_t *stitches)
     CloseHandle(file);
     if (!ok)
         return false;
-    *stitches = 0;
-    if (got >= STITCH_COUNT_OFFSET + 4) {
-        const unsigned char *p = head + STITCH_COUNT_OFFSET;
-        *stitches = (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
-    }
+    DesignHeader header;
+    ParseDesignHeader(head, got, &header);
+    *stitches = header.stitchCount;
     return true;
-}
-
-// The largest accepted stitch count and the number the message names, by machine version.
-void StitchLimit(int32_t *limit, int *shown)
-{
-    bool version22 = GetVersionCode() == 2;
-    *limit = version22 ? 65535 : 32700;
-    *shown = version22 ? 64000 : 32000;
 }
 
 // ---- ending a send before its worker ----
@@ -122,18 +109,15 @@ RecordCheck CheckRecord(HWND dialog, const DesignEntry *entry, bool openSave)
     int32_t stitches = 0;
     if (!ReadStitchCount(path, &stitches))
         return RecordCheck::Fail;
-    if (g_versionQuestion == 1 && (uint32_t)stitches > VERSION_QUESTION_STITCHES) {
+    if (g_versionQuestion == 1 && AsksMachineVersion((uint32_t)stitches)) {
         CheckVersionDlg(dialog, 0);
         g_versionQuestion = 0;
     }
-    int32_t limit;
-    int shown;
-    StitchLimit(&limit, &shown);
-    if (stitches > limit) {
+    if (DesignTooLarge(stitches)) {
         static const char format[] = "The design is too large and cannot be sent in this menu.\n"
                                      "The pattern (%s) exceeds the %d stitch limit.";
         char text[sizeof format + VEMB_NAME_FIELD + 16];
-        snprintf(text, sizeof text, format, fileName, shown);
+        snprintf(text, sizeof text, format, fileName, CurrentStitchLimit().shown);
         MessageBoxA(dialog, text, ATTENTION, MB_ICONEXCLAMATION);
         return RecordCheck::Skip;
     }

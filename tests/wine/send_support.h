@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "designgen/design_writer.h"
 #include "machine.h"
 #include "send_designs_res.h"
 #include "vemb_fixture.h"
@@ -26,29 +27,18 @@ const char FULL_MESSAGE[] = "100 designs are already registered.\nNo design can 
 const char LONG_NAMES_SKIPPED[] = "The Open/Save Folder does not support the long file names of more than 32 "
                                   "characters.Some files failed to transfer.";
 
-inline void Put32(std::vector<char> &bytes, size_t offset, uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        bytes[offset + i] = (char)(value >> (8 * i));
-}
-
-// A small design file: the 116-byte header (stitch data at 120, one colour, the given
-// stitch count, normal hoop), one colour entry, a few stitches that `seed` makes unique,
-// and the end record.
+// A small design file: one colour, a few stitches that `seed` makes unique, the end record,
+// and a header naming `stitches` (whatever the stitch data holds).
 inline std::vector<char> DesignBytes(int32_t stitches, int seed)
 {
-    std::vector<char> bytes(120, 0);
-    Put32(bytes, 0, 120);
-    Put32(bytes, 24, 1);
-    Put32(bytes, 28, (uint32_t)stitches);
-    Put32(bytes, 116, 5);
-    for (int i = 0; i < 3 + seed % 7; ++i) {
-        bytes.push_back((char)(1 + seed % 100));
-        bytes.push_back((char)(i - 3));
-    }
-    bytes.push_back((char)0x80);
-    bytes.push_back((char)0x10);
-    return bytes;
+    designgen::DesignFile file;
+    file.stitchCount = stitches;
+    file.colours = {(uint16_t)(1 + seed % 60)};
+    designgen::StitchData data;
+    for (int i = 0; i < 3 + seed % 7; ++i)
+        data.Stitch(1 + seed % 100, i - 3);
+    file.stitchData = data.End().Bytes();
+    return designgen::AssembleDesign(file);
 }
 
 class SendFixture : public VembTest {
