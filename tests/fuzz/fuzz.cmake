@@ -1,12 +1,14 @@
-# Fuzz targets of the design file reading. With a clang that has libFuzzer, each target is
+# Fuzz targets of every parser of outside bytes (tests/fuzz/*_fuzz.cpp). With a clang that has libFuzzer, each target is
 # built by its own clang command (ASan and UBSan, whatever compiler this build uses);
 # without one, the same target is linked with random_driver.cpp, a bounded random-input
 # run. ctest runs each target for a short budget from seed designs of mkdesigns;
 # docs/FUZZING.md has the long runs.
 set(VEMB_FUZZ_RUNS 200000 CACHE STRING "executions of each fuzz target in the ctest run")
 set(VEMB_FUZZ_DIR ${CMAKE_SOURCE_DIR}/tests/fuzz)
-set(VEMB_FUZZ_CODE ${CMAKE_SOURCE_DIR}/src/design/design_file.cpp ${CMAKE_SOURCE_DIR}/src/design/palette.cpp
-                   ${CMAKE_SOURCE_DIR}/src/design/stitch_walk.cpp)
+# Every target is linked with all Win32-free code.
+set(VEMB_FUZZ_CODE ${VEMB_PURE_SOURCES})
+file(GLOB VEMB_FUZZ_TARGETS CONFIGURE_DEPENDS ${VEMB_FUZZ_DIR}/*_fuzz.cpp)
+file(GLOB_RECURSE VEMB_PURE_HEADERS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*.h)
 
 find_program(VEMB_CLANGXX NAMES clang++ clang++-14)
 if(VEMB_CLANGXX AND NOT DEFINED VEMB_LIBFUZZER)
@@ -22,15 +24,16 @@ if(VEMB_CLANGXX AND NOT DEFINED VEMB_LIBFUZZER)
   endif()
 endif()
 
-foreach(target design_walk design_scan)
+foreach(source ${VEMB_FUZZ_TARGETS})
+  get_filename_component(target ${source} NAME_WE)
+  string(REGEX REPLACE "_fuzz$" "" target ${target})
   set(fuzzer ${CMAKE_BINARY_DIR}/fuzz/fuzz_${target})
   if(VEMB_LIBFUZZER)
     add_custom_command(OUTPUT ${fuzzer}
       COMMAND ${VEMB_CLANGXX} -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined
               -fno-sanitize-recover=undefined -I${CMAKE_SOURCE_DIR}/src
               ${VEMB_FUZZ_DIR}/${target}_fuzz.cpp ${VEMB_FUZZ_CODE} -o ${fuzzer}
-      DEPENDS ${VEMB_FUZZ_DIR}/${target}_fuzz.cpp ${VEMB_FUZZ_CODE} ${CMAKE_SOURCE_DIR}/src/design/design_file.h
-              ${CMAKE_SOURCE_DIR}/src/design/stitch_walk.h ${CMAKE_SOURCE_DIR}/src/design/palette.h
+      DEPENDS ${VEMB_FUZZ_DIR}/${target}_fuzz.cpp ${VEMB_FUZZ_CODE} ${VEMB_PURE_HEADERS}
       COMMENT "Building fuzz target fuzz_${target} with clang and libFuzzer" VERBATIM)
     add_custom_target(fuzz_${target} ALL DEPENDS ${fuzzer})
     set(options -runs=${VEMB_FUZZ_RUNS} -seed=1 -max_len=4096)

@@ -53,7 +53,8 @@ TEST(DesignHeader, ShortFileReadsMissingFieldsAsZero)
     EXPECT_EQ(h.hoopCode, 0u);
     EXPECT_FALSE(ParseDesignHeader(bytes.data(), 0, &h));
     EXPECT_EQ(h.stitchDataOffset, 0u);
-    EXPECT_FALSE(ParseDesignHeader(bytes.data(), 115, &h));
+    bytes.resize(115, 0x11);
+    EXPECT_FALSE(ParseDesignHeader(bytes.data(), bytes.size(), &h));
 }
 
 TEST(DesignView, ChecksWhatTheRendererReads)

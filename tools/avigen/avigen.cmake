@@ -11,6 +11,9 @@ target_link_libraries(mkavi PRIVATE avigen)
 
 # The native tests of the encoder, the file layout and the drawings.
 target_link_libraries(native_tests PRIVATE avigen)
+if(TARGET native_tests_asan)
+  target_link_libraries(native_tests_asan PRIVATE avigen)
+endif()
 
 add_custom_target(avi_update
                   COMMAND mkavi ${CMAKE_SOURCE_DIR}/res/sending.avi send

@@ -8,6 +8,9 @@ add_executable(mkdesigns ${CMAKE_SOURCE_DIR}/tools/designgen/mkdesigns.cpp)
 target_link_libraries(mkdesigns PRIVATE designgen)
 
 target_link_libraries(native_tests PRIVATE designgen)
+if(TARGET native_tests_asan)
+  target_link_libraries(native_tests_asan PRIVATE designgen)
+endif()
 
 # The preview walk and the design data scan under Google Benchmark; not a test.
 find_package(benchmark QUIET)
