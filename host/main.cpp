@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "VembDlg.h"
+#include "designgen/design_writer.h"
 #include "host.h"
 
 namespace {
@@ -29,20 +30,6 @@ const struct {
     {HOST_SETTINGS, "Communication Settings..."},
     {HOST_VERSION, "Select Machine's Version..."},
 };
-
-bool ReadWholeFile(const std::string &path, std::vector<char> *bytes)
-{
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    char chunk[65536];
-    size_t n;
-    bytes->clear();
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes->insert(bytes->end(), chunk, chunk + n);
-    fclose(f);
-    return true;
-}
 
 std::string DesignsFolder()
 {
@@ -76,8 +63,14 @@ INT_PTR RunExport(int command)
     case HOST_SEND_PICKER:
         return TransferVBDFiles(g_main, g_pickerFolder);
     case HOST_SEND_MEMORY:
-        if (g_memoryDesign.empty())
-            ReadWholeFile(DesignsFolder() + "\\normal-hoop.vbd", &g_memoryDesign);
+        if (g_memoryDesign.empty()) {
+            // The design "the application has open": made in memory, never saved to a file.
+            designgen::DesignSpec spec;
+            spec.stitchCount = 3000;
+            spec.colours = {32, 5, 37, 59};
+            spec.motif = designgen::Motif::Spiral;
+            g_memoryDesign = designgen::MakeDesign(spec);
+        }
         return DirectDownload(g_main, (DWORD)(UINT_PTR)g_memoryDesign.data(), (DWORD)g_memoryDesign.size(), "");
     case HOST_SEND_LIST:
         return DirectFilesDownload(g_main, WriteHostSendList().c_str(), 1);

@@ -182,12 +182,65 @@ void ReceiveStep()
     });
 }
 
+// Until the export returns: answers every message box with its first button (OK or Yes)
+// and tells what it said; takes one picture of each dialog titled `watch` that shows up.
+void FinishExport(uidrive::Ui &ui, const char *watch = NULL, const char *shotName = NULL)
+{
+    bool shotTaken = false;
+    ui.WaitUntil(
+        [&] {
+            for (HWND w : uidrive::TopLevelWindows()) {
+                if (uidrive::LooksLikeMessageBox(w)) {
+                    uidrive::MessageBoxInfo box = uidrive::ReadMessageBox(w);
+                    std::string text = box.text;
+                    for (char &c : text)
+                        if (c == '\n')
+                            c = ' ';
+                    Say("message \"" + box.caption + "\": " + text);
+                    ui.Answer(box, GetDlgItem(w, IDOK) ? IDOK : IDYES);
+                } else if (watch && !shotTaken && uidrive::WindowText(w) == watch) {
+                    Shot(w, shotName);
+                    shotTaken = true;
+                }
+            }
+            return WaitForSingleObject(g_tour.exportDone, 0) == WAIT_OBJECT_0;
+        },
+        "the export to return", 120000);
+}
+
+void SendListStep()
+{
+    Step("send the host's design list", HOST_SEND_LIST, "Send Designs - ", [](uidrive::Ui &ui, HWND dialog) {
+        Shot(dialog, "send-designs");
+        ui.Click(dialog, IDOK);
+        FinishExport(ui, "Check Files", "check-files");
+    });
+}
+
+void SendMemoryStep()
+{
+    Step("send a design held in memory", HOST_SEND_MEMORY, "Send Designs - ", [](uidrive::Ui &ui, HWND dialog) {
+        ui.Click(dialog, 1028);  // "Name"
+        HWND name = ui.WaitDialog("Vbd Name");
+        ui.SetText(name, 1020, "Rose from memory");
+        Shot(name, "design-name");
+        ui.Click(name, IDOK);
+        ui.WaitGone(name);
+        ui.Click(dialog, IDOK);
+        ui.Sleep(900);
+        Shot(dialog, "send-designs-running");
+        FinishExport(ui);
+    });
+}
+
 DWORD WINAPI TourThread(LPVOID)
 {
     CreateDirectoryA(g_tour.folder.c_str(), NULL);
     Say("output folder " + g_tour.folder);
     SettingsStep();
     VersionStep();
+    SendListStep();
+    SendMemoryStep();
     ReceiveStep();
 
     std::string summaryPath = g_tour.folder + "\\summary.txt";
