@@ -1,0 +1,100 @@
+// TransferVBDFiles: the design picker in the common file-open dialog, then the Send
+// Designs dialog in list mode over the send list the picker wrote.
+#include <windows.h>
+#include <commdlg.h>
+#include <string.h>
+
+#include "VembDlg.h"
+#include "design/preview.h"
+#include "frame/module.h"
+#include "frame/transfer_frame.h"
+#include "link/usb_link.h"
+#include "resource.h"
+#include "send/picker.h"
+#include "send/send_designs_dlg.h"
+#include "send/send_state.h"
+
+char g_fileBuffer[SELECTION_SIZE + 1];
+char g_specBuffer[SELECTION_SIZE];
+char g_addText[SELECTION_SIZE];
+char g_selectionText[SELECTION_SIZE];
+char g_lastSelection[SELECTION_SIZE + 1];
+char g_previewPath[PICKER_PATH_SIZE + 1];
+char g_addPath[PICKER_PATH_SIZE];
+HWND g_pickerDialog;
+HWND g_chosenList;
+BYTE g_sendRequested;
+int g_askVersion;
+int g_addingStopped;
+int g_listFull;
+
+namespace {
+
+const char SEND_LIST_NAME[] = "\\SendList.tp$";
+const char PICKER_FILTER[] = "Embroidery Files(*.vbd)\0*.vbd\0";
+
+// The send list path, kept: TempFilePath's buffer is overwritten by its next caller.
+char g_pickerListPath[MAX_PATH];
+
+// The text of the file buffer goes back to the caller's folder string, which holds at
+// least 260 characters: a longer text (never a folder the common dialog reports) is cut
+// to 259.
+void ReturnFolder(char *folder)
+{
+    if (folder)
+        lstrcpynA(folder, g_fileBuffer, PICKER_PATH_SIZE);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI TransferVBDFiles(HWND owner, char *folder)
+{
+    g_workerHandle = NULL;
+    LoadUsbLibrary();
+    lstrcpynA(g_pickerListPath, TempFilePath(SEND_LIST_NAME), sizeof g_pickerListPath);
+
+    g_previewPath[0] = '\0';
+    memset(g_fileBuffer, 0, sizeof g_fileBuffer);
+    g_lastSelection[0] = '\0';
+    g_sendRequested = 0;
+
+    EnsureCommonControls();
+    OPENFILENAMEA ofn = {};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // 76
+    ofn.hwndOwner = owner;
+    ofn.hInstance = g_moduleInstance;
+    ofn.lpstrFilter = PICKER_FILTER;
+    ofn.lpstrCustomFilter = NULL;
+    ofn.nFilterIndex = 0;
+    ofn.lpstrFile = g_fileBuffer;
+    ofn.nMaxFile = SELECTION_SIZE;
+    ofn.lpstrFileTitle = NULL;
+    ofn.lpstrInitialDir = folder;
+    ofn.lpstrTitle = "Select Designs";
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_ENABLETEMPLATE | OFN_ENABLEHOOK |
+                OFN_HIDEREADONLY;  // 0x81264
+    ofn.lpstrDefExt = "vbd";
+    ofn.lpfnHook = PickerHookProc;
+    ofn.lpTemplateName = MAKEINTRESOURCEA(IDD_PICKER);
+    BOOL picked = GetOpenFileNameA(&ofn);
+
+    DeletePreviewSurface();
+    ReturnFolder(folder);
+    if (picked != 1 && CommDlgExtendedError() != 0) {
+        DeleteFileA(g_pickerListPath);
+        UnloadUsbLibrary();
+        return 0;
+    }
+
+    INT_PTR result = 0;
+    if (g_sendRequested == 1) {
+        // The picker has asked the version question before adding any large design.
+        result = OpenSendListDialog(owner, g_pickerListPath, 0);
+    }
+    WaitForWorker();
+    UsbTerminate();
+    UnloadUsbLibrary();
+    DiscardSendLeftovers();
+    DeleteFileA(g_pickerListPath);
+    return result >= 0 ? 1 : 0;
+}
