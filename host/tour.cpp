@@ -40,7 +40,7 @@ void Shot(HWND window, const std::string &name)
     snprintf(file, sizeof file, "%02d-%s.png", ++g_tour.shots, name.c_str());
     std::string path = g_tour.folder + "\\" + file;
     // Let the dialog finish painting before the picture is taken.
-    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
     Sleep(300);
     if (uidrive::SaveWindowPng(window, path))
         Say(std::string("saved ") + file + " (\"" + uidrive::WindowText(window) + "\")");
@@ -208,6 +208,78 @@ void FinishExport(uidrive::Ui &ui, const char *watch = NULL, const char *shotNam
         "the export to return", 120000);
 }
 
+BOOL CALLBACK CollectDescendant(HWND window, LPARAM param)
+{
+    reinterpret_cast<std::vector<HWND> *>(param)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> Descendants(HWND parent)
+{
+    std::vector<HWND> windows;
+    EnumChildWindows(parent, CollectDescendant, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// Selects items of a list view by their text, as clicks with Ctrl would.
+void SelectByText(HWND list, const std::vector<std::string> &names)
+{
+    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        char text[MAX_PATH] = "";
+        LVITEMA lv = {};
+        lv.pszText = text;
+        lv.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, (LPARAM)&lv);
+        for (const std::string &name : names)
+            if (name == text) {
+                lv.stateMask = lv.state = LVIS_SELECTED | LVIS_FOCUSED;
+                SendMessageA(list, LVM_SETITEMSTATE, i, (LPARAM)&lv);
+            }
+    }
+}
+
+// The design picker: the common file dialog with the module's child dialog (the one
+// holding the chosen-designs list 1001) and the shell's file list.
+void PickerStep()
+{
+    Step("choose and send designs in the picker", HOST_SEND_PICKER, "Select Designs", [](uidrive::Ui &ui, HWND common) {
+        HWND child = NULL, files = NULL;
+        ui.WaitUntil(
+            [&] {
+                for (HWND w : Descendants(common)) {
+                    if (ClassOf(w) == "#32770" && GetParent(w) == common && GetDlgItem(w, 1001))
+                        child = w;
+                    if (ClassOf(w) == "SysListView32" && GetDlgCtrlID(w) != 1001 && IsWindowVisible(w))
+                        files = w;
+                }
+                return child && files && SendMessageA(files, LVM_GETITEMCOUNT, 0, 0) > 0;
+            },
+            "the picker's file list", 20000);
+        SelectByText(files, {"Normal Spiral.vbd", "Small Rosette.vbd", "Large Spiral.vbd"});
+        ui.Click(child, 1005);  // ">>"
+        ui.WaitUntil([&] { return SendMessageA(GetDlgItem(child, 1001), LVM_GETITEMCOUNT, 0, 0) == 3; },
+                     "three chosen designs");
+        ui.Click(child, 1010);  // "ATA PC Card"
+        ui.Sleep(300);
+        Shot(common, "design-picker");
+        Say("picker: " + uidrive::ControlText(child, 1009) + ", to the ATA PC card");
+        ui.Click(child, 1002);  // "Send"
+        HWND send = ui.WaitDialogPrefix("Send Designs - ");
+        ui.Click(send, IDOK);
+        ui.Sleep(1200);
+        Shot(send, "send-designs-from-picker");
+        FinishExport(ui);
+    });
+}
+
 void SendListStep()
 {
     Step("send the host's design list", HOST_SEND_LIST, "Send Designs - ", [](uidrive::Ui &ui, HWND dialog) {
@@ -239,6 +311,7 @@ DWORD WINAPI TourThread(LPVOID)
     Say("output folder " + g_tour.folder);
     SettingsStep();
     VersionStep();
+    PickerStep();
     SendListStep();
     SendMemoryStep();
     ReceiveStep();
