@@ -10,7 +10,7 @@ WIN32   := $(B)/win32
 NATIVE  := $(B)/native
 export VEMB_WINEPREFIX ?= $(B)/wineprefix
 
-.PHONY: all setup build win32 native prefix check check-native check-wine demo clean
+.PHONY: all setup build win32 native prefix check check-native check-wine demo sdk clean
 
 all: build
 
@@ -23,7 +23,8 @@ win32: setup
 	cmake --build $(WIN32) -j $(JOBS)
 
 native: setup
-	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMB_WIN32_BIN=$(WIN32)/bin
+	cmake -S . -B $(NATIVE) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMB_WIN32_BIN=$(WIN32)/bin \
+	      -DVEMB_WIN32_BUILD=$(WIN32)
 	cmake --build $(NATIVE) -j $(JOBS)
 
 build: win32 native
@@ -44,6 +45,11 @@ check-wine: build prefix
 	cd $(NATIVE) && status=0; xvfb-run -a -s "-screen 0 1280x1024x24" \
 	    ctest --output-on-failure --timeout 300 -L wine $(CTEST_ARGS) || status=$$?; \
 	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; exit $$status
+
+# The host SDK folder: the DLL, its header, import library and .def, the simulator.
+sdk: win32
+	rm -rf $(B)/sdk
+	cmake --install $(WIN32) --prefix $(B)/sdk
 
 demo: build prefix
 	tools/demo $(WIN32)/bin $(NATIVE)

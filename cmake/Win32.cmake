@@ -51,3 +51,16 @@ include(${CMAKE_SOURCE_DIR}/host/host.cmake)
 
 # ---- the Wine tests ----
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
+
+# ---- the host SDK: `make sdk` installs it into build/sdk ----
+#   VembDlg.dll, include/VembDlg.h, lib/libVembDlg.dll.a + lib/VembDlg.def (import library
+#   and definition file), simulator/ (the link libraries, simctl, their guide),
+#   link/ (the link library interface, for whoever writes a real link library), docs/.
+install(TARGETS VembDlg RUNTIME DESTINATION .)
+install(FILES ${CMAKE_SOURCE_DIR}/include/VembDlg.h DESTINATION include)
+install(FILES ${CMAKE_BINARY_DIR}/lib/libVembDlg.dll.a ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def DESTINATION lib)
+install(TARGETS VembSio simctl RUNTIME DESTINATION simulator)
+install(FILES ${VEMB_BIN}/usb/VEMBUSB.DLL DESTINATION simulator/usb)
+install(FILES ${CMAKE_SOURCE_DIR}/linksim/README.md DESTINATION simulator)
+install(FILES ${CMAKE_SOURCE_DIR}/src/link/vemblink.h ${CMAKE_SOURCE_DIR}/src/link/design_entry.h DESTINATION link)
+install(FILES ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md DESTINATION docs)
