@@ -26,6 +26,10 @@
 #define IDC_AUTO_PREVIEW      1001
 #define IDC_SHOW_PREVIEW      1002
 #define IDC_SELECTED_COUNT    1007
+/* Their location buttons of the two memories. */
+#define IDC_LOCATION_BUILT_IN   1008
+#define IDC_LOCATION_ATA_CARD   1009
+#define IDC_LOCATION_OPEN_SAVE  1029
 
 #ifndef IDC_STATIC
 #define IDC_STATIC            (-1)

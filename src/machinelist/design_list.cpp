@@ -36,6 +36,18 @@ int __stdcall TransferProgressOf(DWORD, DWORD, DWORD done, DWORD total)
 
 const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
 
+const TransferTitles RECEIVE_TITLES = {
+    "Receive Designs - USB Connected",
+    "Receive Designs - USB Disconnected",
+    "Receive Designs - COM Port",
+};
+
+const TransferTitles DELETE_TITLES = {
+    "Delete Designs - USB Connected",
+    "Delete Designs - USB Disconnected",
+    "Delete Designs - COM Port",
+};
+
 enum { UNTICKED_IMAGE = 1, TICKED_IMAGE = 2 };
 
 int StateImage(UINT state)
@@ -115,11 +127,11 @@ unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failed
 
 }  // namespace
 
-DesignListSide g_receiveSide("Upload", "Directory Information", "Directory Infomation",
+DesignListSide g_receiveSide(RECEIVE_TITLES, "Upload", "Directory Information", "Directory Infomation",
                              DirectoryUploadThreadOf<g_receiveSide>, PreviewFetchThreadOf<g_receiveSide>,
                              TransferProgressOf<g_receiveSide>);
 
-DesignListSide g_deleteSide("Delete", "Directory Information Upload", "Directory Information",
+DesignListSide g_deleteSide(DELETE_TITLES, "Delete", "Directory Information Upload", "Directory Information",
                             DirectoryUploadThreadOf<g_deleteSide>, PreviewFetchThreadOf<g_deleteSide>,
                             TransferProgressOf<g_deleteSide>);
 
@@ -179,7 +191,10 @@ void FillDesignList(DesignListSide &side, HWND dialog)
         DirectoryReaderBegin(&reader, records, size);
         char name[DIRECTORY_NAME_MAX + 1];
         unsigned number;
-        for (int k = 0; DirectoryReaderNext(&reader, name, &number); ++k) {
+        // A design travels to the machine with its number in one byte: the list stops at the
+        // last number a byte can carry, so that no tick, preview or deletion can reach design
+        // 256 + n and land on design n.
+        for (int k = 0; k < (int)DESIGN_NUMBER_MAX && DirectoryReaderNext(&reader, name, &number); ++k) {
             const char *texts[] = {name};
             InsertListRow(list, 0, (LPARAM)(number & 0xFFFF), texts, 1, k);
         }
@@ -343,6 +358,54 @@ void ReloadDesignList(DesignListSide &side, HWND dialog)
     FillDesignList(side, dialog);
     SortDesignList(side);
     RefreshDesignSelection(side, dialog);
+}
+
+bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, HGLOBAL *block,
+                          DesignEntry **entries, UINT *count)
+{
+    *block = NULL;
+    *entries = nullptr;
+    *count = 0;
+    HWND list = side.listView;
+    int items = ItemCount(list);
+    UINT selected = side.selectedCount;
+    // The OK button is disabled then; Enter finds nothing to do either.
+    if (items <= 0 || selected == 0)
+        return false;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (selected + 1) * sizeof(DesignEntry));
+    DesignEntry *locked = memory ? (DesignEntry *)GlobalLock(memory) : nullptr;
+    if (!locked) {
+        if (memory)
+            GlobalFree(memory);
+        MessageBoxA(dialog, "Not enough memory space.", memoryCaption, MB_ICONHAND);
+        return false;
+    }
+    UINT written = 0;
+    for (int i = 0; i < items && written < selected; ++i) {
+        char name[DESIGN_LIST_TEXT_SIZE];
+        LPARAM data = 0;
+        if (!IsDesignTicked(list, i) || !ReadDesignItem(list, i, name, &data))
+            continue;
+        DesignEntry &entry = locked[written++];
+        lstrcpynA(entry.name, name, VEMB_NAME_FIELD - 1);
+        entry.location = (unsigned char)side.locationCode;
+        entry.number = (unsigned char)(data & 0xFF);
+    }
+    *block = memory;
+    *entries = locked;
+    *count = written;
+    return true;
+}
+
+void FreeEntryList(HGLOBAL *block, DesignEntry **entries, UINT *count)
+{
+    if (*block) {
+        GlobalUnlock(*block);
+        GlobalFree(*block);
+    }
+    *block = NULL;
+    *entries = nullptr;
+    *count = 0;
 }
 
 void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header)

@@ -10,14 +10,15 @@
 #include <commctrl.h>
 
 #include "frame/controls.h"
+#include "link/usb_link.h"
 #include "link/vemblink.h"
 #include "machinelist/cancel_event.h"
 
 struct DesignListSide {
-    DesignListSide(const char *listCaption, const char *uploadEventCaption, const char *previewEventCaption,
-                   LPTHREAD_START_ROUTINE directoryUploadThread, LPTHREAD_START_ROUTINE previewFetchThread,
-                   VembProgressCallback transferProgress)
-        : listCaption(listCaption), uploadEventCaption(uploadEventCaption),
+    DesignListSide(const TransferTitles &titles, const char *listCaption, const char *uploadEventCaption,
+                   const char *previewEventCaption, LPTHREAD_START_ROUTINE directoryUploadThread,
+                   LPTHREAD_START_ROUTINE previewFetchThread, VembProgressCallback transferProgress)
+        : titles(titles), listCaption(listCaption), uploadEventCaption(uploadEventCaption),
           previewEventCaption(previewEventCaption), directoryUploadThread(directoryUploadThread),
           previewFetchThread(previewFetchThread), transferProgress(transferProgress)
     {
@@ -26,6 +27,8 @@ struct DesignListSide {
     DesignListSide &operator=(const DesignListSide &) = delete;
 
     // ---- what differs between the sides ----
+    // Titles of the owning dialog with the link suffix.
+    const TransferTitles &titles;
     // Caption of "Failed to create Window." and "Failed to read a temporary file.".
     const char *const listCaption;
     // Caption of "Failed to create event object." in the directory upload and in the
@@ -90,8 +93,32 @@ bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData);
 // After a click on a location control (the location code already set): a fresh directory
 // upload, then the preview cleared and the list filled, sorted and counted again.
 void ReloadDesignList(DesignListSide &side, HWND dialog);
+// The ticked designs as a design entry list, in list order: the item's text (at most 259
+// characters), the side's location code and the low byte of the design number (the list
+// holds no number beyond one byte). The block is movable, zero-filled and locked, with room
+// for the selected count and the closing entry. False without a block when nothing is
+// listed or ticked, and after "Not enough memory space." (caption `memoryCaption`) when the
+// block cannot be had.
+bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, HGLOBAL *block,
+                          DesignEntry **entries, UINT *count);
+// Unlocks and frees such a block, if there is one, and clears the three.
+void FreeEntryList(HGLOBAL *block, DesignEntry **entries, UINT *count);
 // The list's and the tooltips' notifications (WM_NOTIFY of the owning dialog).
 void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header);
+
+// ---- the owning dialog (Receive Designs, Delete Designs) ----
+// Its WM_INITDIALOG after its own steps: the title from the link, the preview surface,
+// centred, location 1 with "Built-in" checked, on screen at once, CMD_LIST_LOAD posted.
+void InitDesignListDialog(DesignListSide &side, HWND dialog);
+// What both dialogs handle alike: WM_PAINT (the preview), WM_NOTIFY (the list and the
+// tooltips), WM_DEVICECHANGE (the title), WM_CLOSE (ends with 1), and the commands
+// CMD_LIST_LOAD, Show Preview, Cancel and the buttons of the two memories. TRUE when the
+// message is one of these.
+BOOL DesignListDialogMessage(DesignListSide &side, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// A click on "Built-in", "ATA PC Card" or "Select Open/Save folder." (their state already
+// changed): the check box enabled, the location code of the memory chosen, 4 more with the
+// Open/Save folder ticked, and the list reloaded.
+void ChooseMemoryLocation(DesignListSide &side, HWND dialog);
 
 // ---- preview of a stored design (progress dialog 105 again) ----
 // Show Preview (command 1002): fetches the current item into "$$UPLPrv.tmp", draws it when

@@ -12,6 +12,7 @@ enum : size_t {
     DIRECTORY_HEADER_SIZE = 2,      // the design count in front of the name records
     DIRECTORY_NAME_MAX = 255,       // a length byte names at most 255 bytes
     DESIGN_LIST_TEXT_SIZE = 261,    // list text of one design: 260 characters and the terminator
+    DESIGN_NUMBER_MAX = 255,        // a design number travels in one byte
 };
 
 // The stored design count of the header: first byte × 256 + second byte. False (count

@@ -8,19 +8,12 @@
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/settings.h"
-#include "link/usb_link.h"
 #include "machinelist/design_list.h"
 #include "receive/receive.h"
 #include "receive_designs_res.h"
 #include "resource.h"
 
 namespace {
-
-const TransferTitles RECEIVE_TITLES = {
-    "Receive Designs - USB Connected",
-    "Receive Designs - USB Disconnected",
-    "Receive Designs - COM Port",
-};
 
 // Registered when the list is first loaded. The folder edit, the hoop label and the
 // Open/Save check box have no tooltip.
@@ -62,100 +55,40 @@ void ReadReceiveFolderSetting()
 
 BOOL OnInitDialog(HWND dialog)
 {
-    DesignListSide &side = g_receiveSide;
-    SetTransferTitle(dialog, RECEIVE_TITLES);
     ReadReceiveFolderSetting();
     SetDlgItemTextA(dialog, IDC_RECEIVE_FOLDER, g_receiveFolder);
-    CreatePreviewSurface(dialog);
-    ClearPreview(dialog);
-    CenterWindow(dialog);
-    side.listView = GetDlgItem(dialog, IDC_DESIGN_LIST);
-    side.locationCode = 1;
-    CheckDlgButton(dialog, IDC_RECEIVE_BUILT_IN, BST_CHECKED);
-    // On screen before the first transfer starts.
-    ShowWindow(dialog, SW_SHOW);
-    UpdateWindow(dialog);
-    PostMessageA(dialog, WM_COMMAND, CMD_LIST_LOAD, 0);
+    InitDesignListDialog(g_receiveSide, dialog);
     return TRUE;
 }
 
-void OnListLoad(HWND dialog)
-{
-    if (!RunDirectoryUploadDlg(g_receiveSide, dialog)) {
-        EndDialog(dialog, 2);
-        return;
-    }
-    InitDesignList(g_receiveSide, dialog);
-}
-
-// Radio buttons and the check box have changed their state before the command arrives.
-// Every click reloads, also on the radio button already chosen.
-void OnLocation(HWND dialog, int id)
+// The commands of this dialog's own; the others are the design list dialog's.
+bool OnCommand(HWND dialog, int id)
 {
     DesignListSide &side = g_receiveSide;
-    HWND openSave = GetDlgItem(dialog, IDC_RECEIVE_OPEN_SAVE);
-    bool folder = IsChecked(dialog, IDC_RECEIVE_OPEN_SAVE);
-    switch (id) {
-    case IDC_RECEIVE_BUILT_IN:
-        EnableWindow(openSave, TRUE);
-        side.locationCode = folder ? 5 : 1;
-        break;
-    case IDC_RECEIVE_ATA_CARD:
-        EnableWindow(openSave, TRUE);
-        side.locationCode = folder ? 6 : 2;
-        break;
-    case IDC_RECEIVE_DESIGN_CARD:
-        EnableWindow(openSave, FALSE);  // its tick stays
-        side.locationCode = 4;
-        break;
-    case IDC_RECEIVE_OPEN_SAVE:
-        if (IsChecked(dialog, IDC_RECEIVE_BUILT_IN))
-            side.locationCode = folder ? 5 : 1;
-        else if (IsChecked(dialog, IDC_RECEIVE_ATA_CARD))
-            side.locationCode = folder ? 6 : 2;
-        break;
-    }
-    ReloadDesignList(side, dialog);
-}
-
-void OnCommand(HWND dialog, int id)
-{
     switch (id) {
     case IDOK:
         if (BuildReceiveList(dialog))
             EndDialog(dialog, 1);
-        break;
-    case IDCANCEL:
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        break;
-    case IDC_SHOW_PREVIEW:
-        ShowStoredDesignPreview(g_receiveSide, dialog);
-        break;
+        return true;
     case IDC_RECEIVE_SELECT_ALL:
-        SetAllDesignChecks(g_receiveSide, 1);
-        RefreshDesignSelection(g_receiveSide, dialog);
-        break;
-    case IDC_RECEIVE_BUILT_IN:
-    case IDC_RECEIVE_ATA_CARD:
+        SetAllDesignChecks(side, 1);
+        RefreshDesignSelection(side, dialog);
+        return true;
     case IDC_RECEIVE_DESIGN_CARD:
+        EnableWindow(GetDlgItem(dialog, IDC_RECEIVE_OPEN_SAVE), FALSE);  // its tick stays
+        side.locationCode = 4;
+        ReloadDesignList(side, dialog);
+        return true;
     case IDC_RECEIVE_OPEN_SAVE:
-        OnLocation(dialog, id);
-        break;
+        if (!IsChecked(dialog, IDC_RECEIVE_DESIGN_CARD))
+            return false;  // a memory is chosen: the shared handling
+        ReloadDesignList(side, dialog);  // no memory chosen: the code stays, the list reloads
+        return true;
     case IDC_RECEIVE_BROWSE:
         BrowseReceiveFolder(dialog);
-        break;
-    case CMD_LIST_LOAD:
-        OnListLoad(dialog);
-        break;
+        return true;
     }
-}
-
-void OnPaint(HWND dialog)
-{
-    PAINTSTRUCT paint;
-    BeginPaint(dialog, &paint);
-    EndPaint(dialog, &paint);
-    ShowPreview(dialog);
+    return false;
 }
 
 // Opens the dialog inside the transfer frame; once it has closed, the receive step runs
@@ -182,24 +115,11 @@ INT_PTR CALLBACK ReceiveDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam,
     case WM_INITDIALOG:
         return OnInitDialog(dialog);
     case WM_COMMAND:
-        OnCommand(dialog, LOWORD(wParam));
-        return TRUE;
-    case WM_PAINT:
-        OnPaint(dialog);
-        return TRUE;
-    case WM_CLOSE:
-        if (!g_workerHandle)
-            UsbTerminate();
-        EndDialog(dialog, 1);
-        return TRUE;
-    case WM_NOTIFY:
-        OnDesignListNotify(g_receiveSide, dialog, reinterpret_cast<NMHDR *>(lParam));
-        return TRUE;
-    case WM_DEVICECHANGE:
-        OnTransferDeviceChange(dialog, RECEIVE_TITLES, wParam, lParam);
-        return TRUE;
+        if (!OnCommand(dialog, LOWORD(wParam)))
+            DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
+        return TRUE;  // also for the commands that are ignored
     }
-    return FALSE;
+    return DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
 }
 
 void BrowseReceiveFolder(HWND dialog)

@@ -66,3 +66,10 @@ bool BuildDestinationPath(const char *folder, const char *name, char path[VEMB_N
         memcpy(path, renamed, VEMB_NAME_FIELD);
     return true;
 }
+
+bool IsPlainFileName(const char *name)
+{
+    if (strpbrk(name, "\\/:"))
+        return false;
+    return strcmp(name, ".") != 0 && strcmp(name, "..") != 0;
+}

@@ -16,3 +16,7 @@ bool ReplacePtnExtension(const char *path, char result[VEMB_NAME_FIELD]);
 // trailing backslash): "<folder>\<name>", ".ptn" becoming ".vbd". False, with `path`
 // emptied, when the path would not fit the entry's name field (260 characters).
 bool BuildDestinationPath(const char *folder, const char *name, char path[VEMB_NAME_FIELD]);
+
+// True when the machine's design name is a plain file name that stays inside the folder it
+// is saved in: no backslash, slash or drive colon, and neither "." nor "..".
+bool IsPlainFileName(const char *name);

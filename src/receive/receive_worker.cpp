@@ -29,17 +29,6 @@ namespace {
 const char RECEIVING_CAPTION[] = "Receiving";  // message caption and link caption
 const char UPLOAD_CAPTION[] = "Upload";
 
-const TransferTitles RECEIVE_TITLES = {
-    "Receive Designs - USB Connected",
-    "Receive Designs - USB Disconnected",
-    "Receive Designs - COM Port",
-};
-
-void ShowNoMemory(HWND dialog)
-{
-    MessageBoxA(dialog, "Not enough memory space.", RECEIVING_CAPTION, MB_ICONHAND);
-}
-
 // A destination path that does not fit the entry's 260 characters is refused, with the
 // whole list: shortening it would save the design under a name the user did not choose,
 // dropping it would lose it without a word. The dialog stays open, and a shorter folder
@@ -51,6 +40,19 @@ void ShowPathTooLong(HWND dialog, const char *name)
         text, sizeof text,
         "The receive folder is too long for the design \"%s\".\nPlease choose a folder with a shorter path.",
         name);
+    MessageBoxA(dialog, text, RECEIVING_CAPTION, MB_ICONEXCLAMATION);
+}
+
+// The link library writes each design at its destination path: a machine name that is not
+// a plain file name ("..\x", "C:x", "a/b", "..") would put it outside the receive folder.
+// The whole list is refused, as for a path too long; the dialog stays open.
+void ShowNotAFileName(HWND dialog, const char *name)
+{
+    char text[160 + VEMB_NAME_FIELD];
+    snprintf(text, sizeof text,
+             "The design \"%s\" has a name that cannot be used as a file name in the receive folder.\n"
+             "Please untick it to receive the other designs.",
+             name);
     MessageBoxA(dialog, text, RECEIVING_CAPTION, MB_ICONEXCLAMATION);
 }
 
@@ -68,7 +70,7 @@ BOOL OnProgressInit(HWND dialog)
     g_receiveProgressWindow = dialog;
     g_receiveAnimation = NULL;
     g_workerHandle = NULL;
-    SetTransferTitle(dialog, RECEIVE_TITLES);
+    SetTransferTitle(dialog, g_receiveSide.titles);
     HWND bar = GetDlgItem(dialog, IDC_RECEIVE_PROGRESS_BAR);
     SendMessageA(bar, PBM_SETPOS, 0, 0);
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -126,60 +128,36 @@ void OnReceiveFinished(HWND dialog)
 
 int BuildReceiveList(HWND dialog)
 {
-    DesignListSide &side = g_receiveSide;
-    HWND list = side.listView;
-    int items = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    if (items <= 0)
+    HGLOBAL block;
+    DesignEntry *entries;
+    UINT count;
+    if (!BuildTickedEntryList(g_receiveSide, dialog, RECEIVING_CAPTION, &block, &entries, &count))
         return 0;
-    UINT selected = side.selectedCount;
-    if (selected == 0)
-        return 0;  // "Receive" is disabled then; Enter finds nothing to receive either
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (selected + 1) * sizeof(DesignEntry));
-    if (!block) {
-        ShowNoMemory(dialog);
-        return 0;
-    }
-    DesignEntry *entries = (DesignEntry *)GlobalLock(block);
-    if (!entries) {
-        GlobalFree(block);
-        ShowNoMemory(dialog);
-        return 0;
-    }
     RemoveTrailingBackslash(g_receiveFolder);
-    UINT written = 0;
-    for (int i = 0; i < items && written < selected; ++i) {
-        if (!IsDesignTicked(list, i))
-            continue;
-        char name[261];
-        LPARAM data = 0;
-        if (!ReadDesignItem(list, i, name, &data))
-            continue;
-        DesignEntry &entry = entries[written];
-        if (!BuildDestinationPath(g_receiveFolder, name, entry.name)) {
-            GlobalUnlock(block);
-            GlobalFree(block);
-            ShowPathTooLong(dialog, name);
+    // Each entry's name becomes the design's destination path.
+    for (UINT i = 0; i < count; ++i) {
+        char name[VEMB_NAME_FIELD];
+        lstrcpynA(name, entries[i].name, sizeof name);
+        void (*refusal)(HWND, const char *) = nullptr;
+        if (!IsPlainFileName(name))
+            refusal = ShowNotAFileName;
+        else if (!BuildDestinationPath(g_receiveFolder, name, entries[i].name))
+            refusal = ShowPathTooLong;
+        if (refusal) {
+            FreeEntryList(&block, &entries, &count);
+            refusal(dialog, name);
             return 0;
         }
-        entry.location = (unsigned char)side.locationCode;
-        entry.number = (unsigned char)(data & 0xFF);
-        ++written;
     }
     g_receiveListBlock = block;
     g_receiveList = entries;
-    g_receiveCount = written;
+    g_receiveCount = count;
     return 1;
 }
 
 void FreeReceiveList()
 {
-    if (!g_receiveListBlock)
-        return;
-    GlobalUnlock(g_receiveListBlock);
-    GlobalFree(g_receiveListBlock);
-    g_receiveListBlock = NULL;
-    g_receiveList = NULL;
-    g_receiveCount = 0;
+    FreeEntryList(&g_receiveListBlock, &g_receiveList, &g_receiveCount);
 }
 
 INT_PTR ReceiveSelectedDesigns(HWND owner, DesignEntry *list, UINT count)

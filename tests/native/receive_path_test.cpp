@@ -87,4 +87,14 @@ TEST(ReceivePath, RemoveTrailingBackslash)
     }
 }
 
+// Only a name that stays a file of the receive folder is saved under it.
+TEST(ReceivePath, PlainFileNames)
+{
+    for (const char *name : {"ROSE.PTN", "a.b.vbd", "...", ".vbd", "x..", "name with blanks.vbd"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    for (const char *name : {"..", ".", "..\\up.vbd", "sub\\a.vbd", "a/b.vbd", "/a.vbd", "C:a.vbd", "a.vbd:s",
+                             "\\\\server\\x.vbd"})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
+}
+
 }  // namespace

@@ -576,6 +576,40 @@ TEST_F(Receive, DestinationPathTooLongIsRefused)
     EXPECT_TRUE(Uploads().empty());
 }
 
+// A machine name that is no plain file name would be saved outside the receive folder: the
+// list is refused with a message, the dialog stays open, and nothing is fetched.
+TEST_F(Receive, NameThatIsNoPlainFileNameIsRefused)
+{
+    SeedDesign(1, "..\\up.vbd", Design(0));
+    SeedDesign(1, "fine.vbd", Design(1));
+    const std::string folder = WorkDir() + "\\in";
+    CreateDirectoryA(folder.c_str(), NULL);
+    UseReceiveFolder(folder);
+    MessageBoxInfo box;
+    bool stillOpen = false;
+    UiScript ui([&](Ui &u) {
+        HWND dlg = u.WaitDialog(RECEIVE_COM);
+        WaitListLoaded(u, dlg, 1);
+        u.Click(dlg, IDC_RECEIVE_SELECT_ALL);
+        Barrier(u, dlg);
+        u.Click(dlg, IDOK);
+        box = u.WaitMessageBox("Receiving");
+        u.Answer(box, IDOK);
+        Settle(dlg);
+        stillOpen = IsWindow(dlg) && IsWindowVisible(dlg);
+        u.Click(dlg, IDCANCEL);
+        u.WaitGone(dlg);
+    });
+    EXPECT_EQ(Dll().UploadData(Owner()), 1);
+    ui.Join();
+    EXPECT_EQ(box.text, "The design \"..\\up.vbd\" has a name that cannot be used as a file name in the "
+                        "receive folder.\nPlease untick it to receive the other designs.");
+    EXPECT_EQ(box.style, (UINT)MB_ICONEXCLAMATION);
+    EXPECT_TRUE(stillOpen);
+    EXPECT_TRUE(Uploads().empty());
+    EXPECT_FALSE(FileExists(WorkDir() + "\\up.vbd"));
+}
+
 // With the USB link library the captions say so and both transfers take the USB road.
 TEST_F(Receive, UsbConnectedReceivesOverUsb)
 {

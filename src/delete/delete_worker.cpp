@@ -1,0 +1,156 @@
+// The deletion: wait dialog 109 without buttons, and its worker, which opens the link once
+// and asks the machine to delete the entries of the delete list one at a time, the
+// counter showing which, until the list ends, the user stops it or the link fails.
+#include <windows.h>
+#include <stdio.h>
+
+#include "delete/delete.h"
+#include "delete_wait_res.h"
+#include "frame/module.h"
+#include "link/settings.h"
+#include "link/usb_link.h"
+#include "machinelist/design_list.h"
+
+std::atomic<int> g_deleteCancelFlag;
+HANDLE(WINAPI *g_createDeleteThread)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
+                                     LPDWORD) = CreateThread;
+
+namespace {
+
+const char DELETE_CAPTION[] = "Delete";  // message caption and link caption
+
+void OnWorkStart(HWND dialog)
+{
+    if (g_workerHandle)
+        return;  // one worker per dialog
+    g_transferStatus = 1;
+    g_workerHandle = g_createDeleteThread(NULL, 0, DeleteThread, dialog, 0, NULL);
+    if (g_workerHandle)
+        return;
+    // Without a worker nothing would ever end the dialog: its close box only raises the
+    // cancel flag. It ends at once as a failed deletion, nothing deleted.
+    g_transferStatus = 0;
+    MessageBoxA(dialog, "Failed to create a thread.", DELETE_CAPTION, MB_ICONHAND);
+    EndDialog(dialog, 2);
+}
+
+void WriteCounter(HWND dialog, UINT n)
+{
+    char counter[32];
+    snprintf(counter, sizeof counter, "%d  /  %d", (int)n, (int)g_deleteCount);
+    SetDlgItemTextA(dialog, IDC_DELETE_COUNTER, counter);
+}
+
+// The road of both links: open once, one delete sequence per entry, and on a failure the
+// library's message while the link is still open, then close. `open()` gives the opening's
+// code; `erase`, `show` and `close` are the link's delete sequence, message operation and
+// closing.
+template <class Open, class Erase, class Show, class Close>
+int DeleteEntries(HWND dialog, Open open, Erase erase, Show show, Close close)
+{
+    int code = open();
+    if (code != 0) {
+        show(dialog, DELETE_CAPTION, code, 0);
+        close();
+        return 0;
+    }
+    for (UINT n = 1; n <= g_deleteCount; ++n) {
+        if (g_deleteCancelFlag.load())
+            break;
+        WriteCounter(dialog, n);
+        const DesignEntry &entry = g_deleteList[n - 1];
+        DWORD detail = 0;
+        code = erase(entry.location, entry.number, &detail, MachineBusyCallback);
+        if (code != 0) {
+            show(dialog, DELETE_CAPTION, code, detail);
+            close();
+            return 0;
+        }
+    }
+    close();
+    return 1;  // also when the user stopped it
+}
+
+// The delete side's cancel event, reset: normally none, since the list's own progress
+// dialogs have closed theirs; nothing sets it during a deletion.
+HANDLE ResetCancelEvent()
+{
+    HANDLE cancel = g_deleteSide.cancelEvent.Current();
+    if (cancel)
+        ResetEvent(cancel);
+    return cancel;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        g_deleteCancelFlag = 0;
+        CenterWindow(dialog);
+        PostMessageA(dialog, WM_COMMAND, CMD_WORK_START, 0);
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case CMD_WORK_START:
+            OnWorkStart(dialog);
+            break;
+        case CMD_WORK_DONE:
+            g_transferStatus = 0;
+            EndDialog(dialog, 1);
+            break;
+        case CMD_WORK_FAILED:
+            g_transferStatus = 0;
+            EndDialog(dialog, 2);
+            break;
+        }
+        return TRUE;  // Esc and Enter do nothing
+    case WM_CLOSE:
+        // The worker finishes the design under way and stops before the next; the dialog
+        // ends when it reports.
+        g_deleteCancelFlag = 1;
+        return TRUE;
+    case WM_PAINT:
+        ValidateRect(dialog, NULL);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+DWORD WINAPI DeleteThread(LPVOID parameter)
+{
+    HWND dialog = (HWND)parameter;
+    HANDLE cancel = g_deleteSide.cancelEvent.Current();
+    if (IsWindow(dialog)) {
+        int done = UsbInitialize(dialog, cancel) == 0 ? UsbDelete(dialog) : SerialDelete(dialog);
+        if (IsWindow(dialog))
+            PostMessageA(dialog, WM_COMMAND, done ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
+    }
+    g_deleteSide.cancelEvent.Close(cancel);
+    return 1;
+}
+
+int SerialDelete(HWND dialog)
+{
+    HANDLE cancel = ResetCancelEvent();
+    return DeleteEntries(
+        dialog, [&] { return SIO_InitializeIO(GetComPortName(), 9600, cancel); }, Protocol_Seq_Delete,
+        DisplayMessageByReturnCode, [] { SIO_TerminateIO(); });
+}
+
+int UsbDelete(HWND dialog)
+{
+    HANDLE cancel = ResetCancelEvent();
+    return DeleteEntries(
+        dialog, [&] { return UsbInitialize(dialog, cancel); }, UsbEraseSequence,
+        UsbDisplayMessageByReturnCode, [] { UsbTerminate(); });
+}
+
+int __stdcall MachineBusyCallback()
+{
+    return MessageBoxA(NULL, "Now busy, try again later.\n", DELETE_CAPTION,
+                       MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST) == IDRETRY
+               ? 1
+               : 0;
+}

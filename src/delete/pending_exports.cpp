@@ -1,4 +1,0 @@
-// Placeholder for DeleteData until the Delete Designs dialog lands.
-#include "VembDlg.h"
-
-extern "C" BOOL WINAPI DeleteData(HWND) { return 0; }
