@@ -175,9 +175,39 @@ void InitDesignList(DesignListSide &side, HWND dialog)
     RefreshDesignSelection(side, dialog);
 }
 
+// While the list is filled or sorted, every inserted item and every restored tick makes
+// the list send LVN_ITEMCHANGED; recounting all items for each of them costs time that
+// grows with the square of the list. The callers refresh once when the list is complete,
+// which ends in the same counts, label and item data, so the notifications are let pass
+// meanwhile and the list is not redrawn until it is whole.
+class ListRebuild {
+public:
+    explicit ListRebuild(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
+    {
+        side_.rebuilding = true;
+        if (outer_)
+            SendMessageA(side_.listView, WM_SETREDRAW, FALSE, 0);
+    }
+    ~ListRebuild()
+    {
+        if (!outer_)
+            return;
+        side_.rebuilding = false;
+        SendMessageA(side_.listView, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(side_.listView, NULL, TRUE);
+    }
+    ListRebuild(const ListRebuild &) = delete;
+    ListRebuild &operator=(const ListRebuild &) = delete;
+
+private:
+    DesignListSide &side_;
+    bool outer_;
+};
+
 void FillDesignList(DesignListSide &side, HWND dialog)
 {
     HWND list = side.listView;
+    ListRebuild rebuild(side);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     char path[MAX_PATH];
     CopyTempFilePath(DIRECTORY_FILE, path);
@@ -207,6 +237,7 @@ void FillDesignList(DesignListSide &side, HWND dialog)
 void SortDesignList(DesignListSide &side)
 {
     HWND list = side.listView;
+    ListRebuild rebuild(side);
     int count = ItemCount(list);
     int mark = (int)SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0);
     if (count <= 0)
@@ -412,7 +443,7 @@ void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header)
 {
     switch (header->code) {
     case LVN_ITEMCHANGED:
-        if (header->idFrom == IDC_DESIGN_LIST)
+        if (header->idFrom == IDC_DESIGN_LIST && !side.rebuilding)
             RefreshDesignSelection(side, dialog);
         break;
     case NM_CLICK: {

@@ -53,6 +53,7 @@ struct DesignListSide {
     CRITICAL_SECTION previewLock;            // held by the preview worker for its whole run
     bool previewLockReady = false;
     HANDLE fetchWorker = NULL;               // the worker of the progress dialog open now
+    bool rebuilding = false;                 // the list is being filled or sorted
 };
 
 extern DesignListSide g_receiveSide;
