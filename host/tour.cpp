@@ -34,13 +34,15 @@ void Say(const std::string &line)
     fflush(stdout);
 }
 
-void Shot(HWND window, const std::string &name)
+// `children`: repaint the controls too (not for the picker, whose preview box would then
+// paint over the preview drawn into it).
+void Shot(HWND window, const std::string &name, bool children = false)
 {
     char file[64];
     snprintf(file, sizeof file, "%02d-%s.png", ++g_tour.shots, name.c_str());
     std::string path = g_tour.folder + "\\" + file;
     // Let the dialog finish painting before the picture is taken.
-    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW);
+    RedrawWindow(window, NULL, NULL, RDW_INVALIDATE | RDW_UPDATENOW | (children ? RDW_ALLCHILDREN : 0));
     Sleep(300);
     if (uidrive::SaveWindowPng(window, path))
         Say(std::string("saved ") + file + " (\"" + uidrive::WindowText(window) + "\")");
@@ -197,7 +199,7 @@ void FinishExport(uidrive::Ui &ui, const char *watch = NULL, const char *shotNam
                         if (c == '\n')
                             c = ' ';
                     Say("message \"" + box.caption + "\": " + text);
-                    ui.Answer(box, GetDlgItem(w, IDOK) ? IDOK : IDYES);
+                    ui.Answer(box, GetDlgItem(w, IDOK) ? IDOK : GetDlgItem(w, IDYES) ? IDYES : IDRETRY);
                 } else if (watch && !shotTaken && uidrive::WindowText(w) == watch) {
                     Shot(w, shotName);
                     shotTaken = true;
@@ -305,6 +307,49 @@ void SendMemoryStep()
     });
 }
 
+// Adds lines to the simulated machine's fault file (the machine folder is the one the
+// link libraries use: %LOOMSTAR_MACHINE%).
+void AddMachineFaults(const char *lines)
+{
+    char folder[MAX_PATH];
+    if (!GetEnvironmentVariableA("LOOMSTAR_MACHINE", folder, sizeof folder))
+        return;
+    std::string path = std::string(folder) + "\\sim.ini";
+    if (FILE *f = fopen(path.c_str(), "a")) {
+        fputs(lines, f);
+        fclose(f);
+    }
+}
+
+void DeleteStep()
+{
+    // The machine is busy once, so that the wait dialog and the busy question can be seen.
+    AddMachineFaults("busy=1\n");
+    Step("delete designs", HOST_DELETE, "Delete Designs - ", [](uidrive::Ui &ui, HWND dialog) {
+        WaitListLoaded(ui, dialog, 2);
+        Tick(dialog, 0);
+        Tick(dialog, 2);
+        ShowPreview(ui, dialog);
+        Shot(dialog, "delete-designs");
+        ui.Click(dialog, IDOK);
+        uidrive::MessageBoxInfo sure = ui.WaitMessageBox("Delete");
+        Shot(sure.hwnd, "delete-are-you-sure");
+        ui.Answer(sure, IDYES);
+        HWND wait = ui.WaitDialog("Delete Designs");
+        uidrive::MessageBoxInfo busy = ui.WaitMessageBox("Delete");
+        // The busy question stands over the wait dialog: move it aside, as a user would.
+        RECT r;
+        GetWindowRect(busy.hwnd, &r);
+        SetWindowPos(busy.hwnd, NULL, r.left, r.top + 160, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ui.Sleep(200);
+        Shot(wait, "delete-wait", true);
+        Shot(busy.hwnd, "delete-busy");
+        Say("message \"Delete\": Now busy, try again later. (answered Retry)");
+        ui.Answer(busy, IDRETRY);
+        FinishExport(ui);
+    });
+}
+
 DWORD WINAPI TourThread(LPVOID)
 {
     CreateDirectoryA(g_tour.folder.c_str(), NULL);
@@ -315,6 +360,7 @@ DWORD WINAPI TourThread(LPVOID)
     SendListStep();
     SendMemoryStep();
     ReceiveStep();
+    DeleteStep();
 
     std::string summaryPath = g_tour.folder + "\\summary.txt";
     if (FILE *f = fopen(summaryPath.c_str(), "w")) {

@@ -111,9 +111,14 @@ INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         // ends when it reports.
         g_deleteCancelFlag = 1;
         return TRUE;
-    case WM_PAINT:
-        ValidateRect(dialog, NULL);
+    case WM_PAINT: {
+        // Validated by beginning and ending a paint: ValidateRect alone would keep the
+        // dialog's controls from painting themselves under Wine.
+        PAINTSTRUCT ps;
+        BeginPaint(dialog, &ps);
+        EndPaint(dialog, &ps);
         return TRUE;
+    }
     }
     return FALSE;
 }
