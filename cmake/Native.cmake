@@ -30,3 +30,11 @@ if(VEMB_WIN32_BUILD)
   set_tests_properties(sdk.TinyHostBuildsAgainstTheSdkAlone PROPERTIES RESOURCE_LOCK wineprefix TIMEOUT 300
                        LABELS wine)
 endif()
+if(VEMB_WIN32_BUILD)
+  # The main job: the demo host's tour over every dialog, its pictures and its summary.
+  add_test(NAME demo.TourShowsEveryDialogAndTellsWhatMoved
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/sdk/check-demo ${CMAKE_SOURCE_DIR} ${VEMB_WIN32_BUILD}
+                   ${CMAKE_BINARY_DIR} ${CMAKE_BINARY_DIR}/demo-check)
+  set_tests_properties(demo.TourShowsEveryDialogAndTellsWhatMoved PROPERTIES RESOURCE_LOCK wineprefix
+                       TIMEOUT 400 LABELS wine)
+endif()

@@ -285,6 +285,8 @@ void PickerStep()
 void SendListStep()
 {
     Step("send the host's design list", HOST_SEND_LIST, "Send Designs - ", [](uidrive::Ui &ui, HWND dialog) {
+        ui.Click(dialog, 1008);  // "Built-in"
+        ui.Sleep(200);
         Shot(dialog, "send-designs");
         ui.Click(dialog, IDOK);
         FinishExport(ui, "Check Files", "check-files");
@@ -300,6 +302,8 @@ void SendMemoryStep()
         Shot(name, "design-name");
         ui.Click(name, IDOK);
         ui.WaitGone(name);
+        ui.Click(dialog, 1029);  // "Select Open/Save folder."
+        ui.Sleep(200);
         ui.Click(dialog, IDOK);
         ui.Sleep(900);
         Shot(dialog, "send-designs-running");
