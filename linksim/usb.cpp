@@ -27,9 +27,7 @@ int __stdcall USB_Initialize(HWND owner, HANDLE cancel)
 {
     Call call("USB_Initialize");
     call.Flag("cancel", cancel != NULL);
-    int code;
-    if (!call.Forced(&code, NULL))
-        code = LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED;
+    int code = call.ForcedOr(LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED);
     g_usb.Set(code == SIM_OK, code == SIM_OK ? cancel : NULL);
     return call.Finish(code);
 }
@@ -38,27 +36,19 @@ int __stdcall USB_EventProc(HWND window, WPARAM wParam, LPARAM lParam)
 {
     Call call("USB_EventProc");
     call.Num("wparam", (unsigned long)wParam).Num("lparam", (unsigned long)lParam);
-    int code;
-    if (!call.Forced(&code, NULL))
-        code = LoadFaults().usbConnected ? 0 : -1;
-    return call.Finish(code);
+    return call.Finish(call.ForcedOr(LoadFaults().usbConnected ? 0 : -1));
 }
 
 int __stdcall USB_Terminate(void)
 {
     Call call("USB_Terminate");
-    int code;
-    if (!call.Forced(&code, NULL))
-        code = SIM_OK;
     g_usb.Set(false, NULL);
-    return call.Finish(code);
+    return call.Finish(call.ForcedOr(SIM_OK));
 }
 
 int __stdcall USB_Download_Sequence(DesignEntry *list, int count, DWORD *detail, VembProgressCallback progress)
 {
     Call call("USB_Download_Sequence");
-    call.Num("count", count).Flag("progress", progress != NULL);
-    call.Entries(list, count);
     return RunDownload(call, UsbLink(), list, count, detail, progress, VEMB_USB_LIST_CUT);
 }
 
@@ -66,22 +56,18 @@ int __stdcall USB_DirectDownload_Sequence(DWORD data, DWORD size, const char *na
                                           VembProgressCallback progress)
 {
     Call call("USB_DirectDownload_Sequence");
-    call.Num("size", size).Text("name", name).Num("location", location).Flag("progress", progress != NULL);
     return RunDirectDownload(call, UsbLink(), data, size, name, location, detail, progress);
 }
 
 int __stdcall USB_Upload_Sequence(DesignEntry *list, int count, DWORD *detail, VembProgressCallback progress)
 {
     Call call("USB_Upload_Sequence");
-    call.Num("count", count).Flag("progress", progress != NULL);
-    call.Entries(list, count);
     return RunUpload(call, UsbLink(), list, count, detail, progress);
 }
 
 int __stdcall USB_Erase_Sequence(BYTE location, BYTE number, DWORD *detail, VembBusyCallback busy)
 {
     Call call("USB_Erase_Sequence");
-    call.Num("location", location).Num("number", number).Flag("busy", busy != NULL);
     return RunDelete(call, UsbLink(), location, number, detail, busy);
 }
 
@@ -90,24 +76,19 @@ int __stdcall USB_Erase_Sequence(BYTE location, BYTE number, DWORD *detail, Vemb
 int __stdcall USB_Opening_Sequence(void)
 {
     Call call("USB_Opening_Sequence");
-    int code;
-    if (!call.Forced(&code, NULL))
-        code = SIM_OK;
-    return call.Finish(code);
+    return call.Finish(call.ForcedOr(SIM_OK));
 }
 #endif
 
 int __stdcall USB_DirUpload_Sequence(const char *path, int location, DWORD *detail, VembProgressCallback progress)
 {
     Call call("USB_DirUpload_Sequence");
-    call.Text("path", path).Num("location", location).Flag("progress", progress != NULL);
     return RunDirUpload(call, UsbLink(), path, location, detail, progress);
 }
 
 int __stdcall USB_DisplayMessageByReturnCode(HWND owner, const char *caption, int code, DWORD detail)
 {
     Call call("USB_DisplayMessageByReturnCode");
-    call.Text("caption", caption).Num("code", code).Num("detail", detail);
     return RunMessage(call, owner, caption, code, detail);
 }
 

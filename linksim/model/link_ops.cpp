@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <functional>
+
 #include "machine_files.h"
 
 namespace linksim {
@@ -60,6 +62,12 @@ bool Call::Forced(int *code, DWORD *detail)
         *detail = forcedDetail;
     Event("forced");
     return true;
+}
+
+int Call::ForcedOr(int normal)
+{
+    int code;
+    return Forced(&code, NULL) ? code : normal;
 }
 
 int Call::Finish(int code, const DWORD *detail)
@@ -193,14 +201,29 @@ bool Opening(Call &call, const Link &link, DWORD *detail, int *code)
 
 }  // namespace
 
+// Logs a list sequence's arguments and sees whether it can start; false with the call's
+// result when it cannot.
+static bool StartList(Call &call, const Link &link, const DesignEntry *list, int count,
+                      VembProgressCallback callback, DWORD *detail, int *result)
+{
+    call.Num("count", count).Flag("progress", callback != NULL);
+    call.Entries(list, count);
+    int code;
+    if (!Opening(call, link, detail, &code))
+        *result = call.Finish(code, detail);
+    else if (count > 0 && !list)
+        *result = Fail(call, SIM_ERR_FILE, 1, detail);
+    else
+        return true;
+    return false;
+}
+
 int RunDownload(Call &call, const Link &link, DesignEntry *list, int count, DWORD *detail,
                 VembProgressCallback callback, int listCutCode)
 {
     int code;
-    if (!Opening(call, link, detail, &code))
-        return call.Finish(code, detail);
-    if (count > 0 && !list)
-        return Fail(call, SIM_ERR_FILE, 1, detail);
+    if (!StartList(call, link, list, count, callback, detail, &code))
+        return code;
     int designs = 0;
     while (designs < count && list[designs].name[0])
         ++designs;
@@ -227,27 +250,19 @@ int RunDownload(Call &call, const Link &link, DesignEntry *list, int count, DWOR
     return call.Finish(designs < count ? listCutCode : SIM_OK, detail);
 }
 
-int RunDirectDownload(Call &call, const Link &link, DWORD data, DWORD size, const char *name, int location,
-                      DWORD *detail, VembProgressCallback callback)
+// A sequence that moves one design: `first` runs at its first step, `last` at its last;
+// a code other than SIM_OK from either ends it.
+static int RunOneDesign(Call &call, const Link &link, VembProgressCallback callback, DWORD *detail,
+                        const std::function<int()> &first, const std::function<int()> &last)
 {
     int code;
     if (!Opening(call, link, detail, &code))
         return call.Finish(code, detail);
-    std::string designName = name ? name : "";
     Progress progress(call, link, callback, 1);
-    std::vector<char> bytes;
     for (int step = 1; step <= PROGRESS_STEPS; ++step) {
         if (progress.Cancelled())
             return call.Finish(SIM_ERR_CANCELLED, detail);
-        if (step == 1) {
-            code = CheckRoom(location, designName);
-            if (code == SIM_OK && size > 0 && !data)
-                code = SIM_ERR_FILE;
-            if (code == SIM_OK && size > 0)
-                bytes.assign((const char *)(ULONG_PTR)data, (const char *)(ULONG_PTR)data + size);
-        }
-        if (step == PROGRESS_STEPS)
-            code = StoreDesign(location, designName, bytes.data(), bytes.size());
+        code = step == 1 ? first() : step == PROGRESS_STEPS ? last() : SIM_OK;
         if (code != SIM_OK)
             return call.Finish(code, detail);
         progress.Step(0);
@@ -255,38 +270,45 @@ int RunDirectDownload(Call &call, const Link &link, DWORD data, DWORD size, cons
     return call.Finish(SIM_OK, detail);
 }
 
+int RunDirectDownload(Call &call, const Link &link, DWORD data, DWORD size, const char *name, int location,
+                      DWORD *detail, VembProgressCallback callback)
+{
+    call.Num("size", size).Text("name", name).Num("location", location).Flag("progress", callback != NULL);
+    std::string designName = name ? name : "";
+    std::vector<char> bytes;
+    return RunOneDesign(
+        call, link, callback, detail,
+        [&] {
+            int code = CheckRoom(location, designName);
+            if (code == SIM_OK && size > 0 && !data)
+                return (int)SIM_ERR_FILE;
+            if (code == SIM_OK && size > 0)
+                bytes.assign((const char *)(ULONG_PTR)data, (const char *)(ULONG_PTR)data + size);
+            return code;
+        },
+        [&] { return StoreDesign(location, designName, bytes.data(), bytes.size()); });
+}
+
 int RunDirUpload(Call &call, const Link &link, const char *path, int location, DWORD *detail,
                  VembProgressCallback callback)
 {
-    int code;
-    if (!Opening(call, link, detail, &code))
-        return call.Finish(code, detail);
-    Progress progress(call, link, callback, 1);
+    call.Text("path", path).Num("location", location).Flag("progress", callback != NULL);
     std::vector<char> info;
-    for (int step = 1; step <= PROGRESS_STEPS; ++step) {
-        if (progress.Cancelled())
-            return call.Finish(SIM_ERR_CANCELLED, detail);
-        if (step == 1) {
-            code = IsLocation(location) ? SIM_OK : SIM_ERR_LOCATION;
+    return RunOneDesign(
+        call, link, callback, detail,
+        [&] {
             info = DirectoryInformation(location);
-        }
-        if (step == PROGRESS_STEPS && (!path || !WriteWholeFile(path, info.data(), info.size())))
-            code = SIM_ERR_FILE;
-        if (code != SIM_OK)
-            return call.Finish(code, detail);
-        progress.Step(0);
-    }
-    return call.Finish(SIM_OK, detail);
+            return IsLocation(location) ? SIM_OK : SIM_ERR_LOCATION;
+        },
+        [&] { return path && WriteWholeFile(path, info.data(), info.size()) ? SIM_OK : SIM_ERR_FILE; });
 }
 
 int RunUpload(Call &call, const Link &link, DesignEntry *list, int count, DWORD *detail,
               VembProgressCallback callback)
 {
     int code;
-    if (!Opening(call, link, detail, &code))
-        return call.Finish(code, detail);
-    if (count > 0 && !list)
-        return Fail(call, SIM_ERR_FILE, 1, detail);
+    if (!StartList(call, link, list, count, callback, detail, &code))
+        return code;
     int designs = count > 0 ? count : 0;
     Progress progress(call, link, callback, designs);
     for (int i = 0; i < designs; ++i) {
@@ -308,6 +330,7 @@ int RunUpload(Call &call, const Link &link, DesignEntry *list, int count, DWORD 
 
 int RunDelete(Call &call, const Link &link, int location, int number, DWORD *detail, VembBusyCallback busy)
 {
+    call.Num("location", location).Num("number", number).Flag("busy", busy != NULL);
     int code;
     if (!Opening(call, link, detail, &code))
         return call.Finish(code, detail);
@@ -355,6 +378,7 @@ std::string MessageText(int code, DWORD detail)
 
 int RunMessage(Call &call, HWND owner, const char *caption, int code, DWORD detail)
 {
+    call.Text("caption", caption).Num("code", code).Num("detail", detail);
     int forced;
     if (call.Forced(&forced, NULL))
         return call.Finish(forced);

@@ -37,6 +37,8 @@ public:
     // A fault of sim.ini for this operation: true with its code; writes its detail when
     // `detail` is not null.
     bool Forced(int *code, DWORD *detail);
+    // The code of a fault of sim.ini for this operation, else `normal`.
+    int ForcedOr(int normal);
     // Logs the call with its result and returns `code`.
     int Finish(int code, const DWORD *detail = nullptr);
 
@@ -68,6 +70,9 @@ private:
     HANDLE cancel_ = NULL;
 };
 
+// Each Run* logs the sequence's own arguments (after what the library logged before it,
+// the serial speed) and runs it.
+//
 // Stores each entry's file (its name is the full PC path) under the text after the last
 // backslash at the entry's location, up to an entry whose name is empty; answers
 // `listCutCode` when such an entry came before `count`.

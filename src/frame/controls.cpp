@@ -55,3 +55,13 @@ BOOL SetToolTipText(HWND dialog, NMTTDISPINFOA *info, const ToolTipEntry *table)
     }
     return FALSE;
 }
+
+void GetListItemText(HWND listView, int item, int column, char *text, int size)
+{
+    LVITEMA lv = {};
+    lv.iSubItem = column;
+    lv.pszText = text;
+    lv.cchTextMax = size;
+    text[0] = '\0';
+    SendMessageA(listView, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
+}

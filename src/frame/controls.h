@@ -18,6 +18,9 @@ struct ToolTipEntry {
 // dialog, the entry's position being its sub-item; returns the list view's window.
 HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, int count);
 
+// The text of one item (row) of a list view in one column (sub-item), cut to `size` bytes.
+void GetListItemText(HWND listView, int item, int column, char *text, int size);
+
 // Creates the dialog's tooltip window and one tool per table entry (the control's
 // window as tool, text asked for on demand); returns the tooltip window.
 HWND CreateToolTips(HWND dialog, const ToolTipEntry *table);

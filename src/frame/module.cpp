@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "frame/controls.h"
+
 HINSTANCE g_moduleInstance;
 volatile UINT g_transferStatus;
 HANDLE g_workerHandle;
@@ -98,12 +100,8 @@ void DropLongNames(HWND owner, HWND listView)
 {
     bool dropped = false;
     for (int item = (int)SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0) - 1; item >= 0; --item) {
-        char text[MAX_PATH] = "";
-        LVITEMA lv = {};
-        lv.iSubItem = 0;
-        lv.pszText = text;
-        lv.cchTextMax = MAX_PATH;
-        SendMessageA(listView, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
+        char text[MAX_PATH];
+        GetListItemText(listView, item, 0, text, MAX_PATH);
         if (strlen(PathFileName(text)) > OPEN_SAVE_NAME_MAX) {
             SendMessageA(listView, LVM_DELETEITEM, item, 0);
             dropped = true;

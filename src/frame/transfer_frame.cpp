@@ -23,20 +23,35 @@ INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM p
                            parameter);
 }
 
-void WaitForWorker()
+BOOL PaintNothing(HWND dialog)
 {
-    if (!g_workerHandle)
+    PAINTSTRUCT paint;
+    BeginPaint(dialog, &paint);
+    EndPaint(dialog, &paint);
+    return TRUE;
+}
+
+BOOL PostClose(HWND dialog)
+{
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+void WaitAndCloseThread(HANDLE *thread)
+{
+    if (!*thread)
         return;
-    // Without time limit, but serving messages sent to this thread meanwhile: a worker
-    // that is sending to one of our windows must not wait for us while we wait for it.
-    // Posted messages stay queued for the host.
-    while (MsgWaitForMultipleObjects(1, &g_workerHandle, FALSE, INFINITE, QS_SENDMESSAGE) ==
-           WAIT_OBJECT_0 + 1) {
+    while (MsgWaitForMultipleObjects(1, thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
         MSG msg;
         PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    CloseHandle(g_workerHandle);
-    g_workerHandle = NULL;
+    CloseHandle(*thread);
+    *thread = NULL;
+}
+
+void WaitForWorker()
+{
+    WaitAndCloseThread(&g_workerHandle);
 }
 
 INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner))

@@ -12,6 +12,11 @@ INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner));
 
 // Waits for the worker in the worker handle, if any, and closes it.
 void WaitForWorker();
+// Waits without time limit for the thread in `*thread`, if any, closes it and clears the
+// slot. Messages sent to this thread meanwhile are served: a thread that is sending to one
+// of our windows must not wait for us while we wait for it. Posted messages stay queued
+// for the host.
+void WaitAndCloseThread(HANDLE *thread);
 
 // Registers the common control classes (list view, progress bar, animation, tooltips)
 // once per process; the host may not have done it.
@@ -19,6 +24,11 @@ void EnsureCommonControls();
 
 // Opens a modal dialog of the module: template `templateId`, owned by `owner`.
 INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
+
+// WM_PAINT of a dialog whose controls draw everything: validates and draws nothing.
+BOOL PaintNothing(HWND dialog);
+// Cancel (the button, or Esc) takes the road of the close box: posts WM_CLOSE.
+BOOL PostClose(HWND dialog);
 
 // The BOOL an export returns for a dialog result: 1 when the dialog ran, 0 when it could
 // not be created.

@@ -57,18 +57,9 @@ BOOL OnCommand(HWND dialog, int id)
         OnOk(dialog);
         return TRUE;
     case IDCANCEL:
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        return TRUE;
+        return PostClose(dialog);
     }
     return FALSE;
-}
-
-BOOL OnPaint(HWND dialog)
-{
-    PAINTSTRUCT paint;
-    BeginPaint(dialog, &paint);
-    EndPaint(dialog, &paint);
-    return TRUE;
 }
 
 }  // namespace
@@ -116,7 +107,7 @@ INT_PTR CALLBACK CommSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, L
         EndDialog(dialog, 2);
         return TRUE;
     case WM_PAINT:
-        return OnPaint(dialog);
+        return PaintNothing(dialog);
     }
     return FALSE;
 }

@@ -62,8 +62,7 @@ BOOL OnCommand(HWND dialog, int id, int code)
         EndDialog(dialog, 1);
         return TRUE;
     case IDCANCEL:
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        return TRUE;
+        return PostClose(dialog);
     }
     return FALSE;
 }

@@ -19,20 +19,6 @@ const char DESIGN_LIST[] = "Design List";
 // then wholly gone before the send worker may start, and before the export returns.
 HANDLE g_checkFilesThread;
 
-void WaitForCheckFilesThread()
-{
-    if (!g_checkFilesThread)
-        return;
-    // Serve messages sent to this thread meanwhile, as the export's wait does.
-    while (MsgWaitForMultipleObjects(1, &g_checkFilesThread, FALSE, INFINITE, QS_SENDMESSAGE) ==
-           WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-    CloseHandle(g_checkFilesThread);
-    g_checkFilesThread = NULL;
-}
-
 // The directory information's path, copied at once out of TempFilePath's shared buffer.
 void DirectoryFilePath(char path[MAX_PATH])
 {
@@ -71,7 +57,7 @@ BOOL OnInitDialog(HWND dialog)
 
 void OnWorkStart(HWND dialog)
 {
-    WaitForCheckFilesThread();  // none is left over; this only keeps the handle single
+    WaitAndCloseThread(&g_checkFilesThread);  // none is left over; this only keeps the handle single
     g_checkFilesThread = CreateThread(NULL, 0, CheckFilesThread, dialog, 0, NULL);
     // Without a worker nothing would ever end the dialog; the send then ends as after a
     // failed upload (no directory information).
@@ -84,7 +70,7 @@ void OnWorkStart(HWND dialog)
 int CountStoredDesigns(HWND dialog)
 {
     INT_PTR result = OpenModuleDialog(IDD_CHECK_FILES, dialog, CheckFilesDlgProc);
-    WaitForCheckFilesThread();
+    WaitAndCloseThread(&g_checkFilesThread);
     if (result != 1 && result != 2) {
         MessageBoxA(dialog, "Failed to create Window.", "Error", MB_TOPMOST | MB_ICONHAND);
         return 0;
@@ -117,12 +103,8 @@ INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         // sees the event.
         SetCancelEventInSlot();
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     }
     return FALSE;
 }

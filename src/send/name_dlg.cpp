@@ -2,6 +2,7 @@
 
 #include "design_name_res.h"
 #include "frame/module.h"
+#include "frame/transfer_frame.h"
 #include "send/send_state.h"
 
 namespace {
@@ -51,19 +52,14 @@ INT_PTR CALLBACK NameDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
             OnOk(dialog);
             return TRUE;
         case IDCANCEL:
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
-            return TRUE;
+            return PostClose(dialog);
         }
         return FALSE;
     case WM_CLOSE:
         EndDialog(dialog, 2);
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     }
     return FALSE;
 }

@@ -79,11 +79,7 @@ void PreviewFirstSelectedRow(HWND dialog)
     int row = (int)SendMessageA(g_chosenList, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
     if (row < 0)
         return;
-    LVITEMA item = {};
-    item.iSubItem = PICKER_COLUMN_PATH;
-    item.pszText = g_previewPath;
-    item.cchTextMax = PICKER_PATH_SIZE;
-    SendMessageA(g_chosenList, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+    GetListItemText(g_chosenList, row, PICKER_COLUMN_PATH, g_previewPath, PICKER_PATH_SIZE);
     InvalidateRect(dialog, NULL, FALSE);
 }
 
@@ -279,12 +275,8 @@ void UpdateTotals(HWND dialog)
     EnableWindow(GetDlgItem(dialog, IDC_PICKER_SEND), rows != 0);
     uint32_t total = 0;
     for (int row = 0; row < rows; ++row) {
-        char size[1280] = "";
-        LVITEMA item = {};
-        item.iSubItem = PICKER_COLUMN_SIZE;
-        item.pszText = size;
-        item.cchTextMax = sizeof size;
-        SendMessageA(g_chosenList, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+        char size[1280];
+        GetListItemText(g_chosenList, row, PICKER_COLUMN_SIZE, size, sizeof size);
         char digits[sizeof size];
         size_t n = 0;
         for (const char *p = size; *p; ++p)

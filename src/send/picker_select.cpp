@@ -9,6 +9,7 @@
 
 #include "VembDlg.h"
 #include "design/design_io.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "picker_res.h"
 
@@ -61,12 +62,8 @@ bool PathInList(const char *path)
 {
     int rows = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
     for (int row = 0; row < rows; ++row) {
-        char rowPath[PICKER_PATH_SIZE] = "";
-        LVITEMA item = {};
-        item.iSubItem = PICKER_COLUMN_PATH;
-        item.pszText = rowPath;
-        item.cchTextMax = sizeof rowPath;
-        SendMessageA(g_chosenList, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+        char rowPath[PICKER_PATH_SIZE];
+        GetListItemText(g_chosenList, row, PICKER_COLUMN_PATH, rowPath, sizeof rowPath);
         if (lstrcmpiA(rowPath, path) == 0)
             return true;
     }
@@ -160,12 +157,8 @@ bool GetShellListSelection(HWND dialog, char *output)
         item = (int)SendMessageA(search.found, LVM_GETNEXTITEM, item, LVNI_SELECTED);
         if (item < 0)
             break;
-        char name[MAX_PATH] = "";
-        LVITEMA lv = {};
-        lv.iSubItem = 0;
-        lv.pszText = name;
-        lv.cchTextMax = MAX_PATH;
-        SendMessageA(search.found, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
+        char name[MAX_PATH];
+        GetListItemText(search.found, item, 0, name, MAX_PATH);
         // Names that no longer fit are left out whole; the ones before them stay.
         if (!AppendQuotedName(output, SELECTION_SIZE, name))
             break;

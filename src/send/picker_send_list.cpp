@@ -4,6 +4,7 @@
 #include <commctrl.h>
 #include <string.h>
 
+#include "frame/controls.h"
 #include "send/send_list.h"
 
 BOOL WriteSendList(HWND owner, HWND list, const char *path)
@@ -19,12 +20,8 @@ BOOL WriteSendList(HWND owner, HWND list, const char *path)
         return FALSE;
     }
     for (int row = 0; row < rows; ++row) {
-        char rowPath[SEND_RECORD_SIZE] = "";
-        LVITEMA item = {};
-        item.iSubItem = PICKER_COLUMN_PATH;
-        item.pszText = rowPath;
-        item.cchTextMax = sizeof rowPath;
-        SendMessageA(list, LVM_GETITEMTEXTA, row, (LPARAM)&item);
+        char rowPath[SEND_RECORD_SIZE];
+        GetListItemText(list, row, PICKER_COLUMN_PATH, rowPath, sizeof rowPath);
         unsigned char record[SEND_RECORD_SIZE];
         BuildSendRecord(rowPath, record);
         DWORD written = 0;

@@ -293,8 +293,7 @@ BOOL OnCommand(HWND dialog, int id, int code)
         OnStart(dialog);
         return TRUE;
     case IDCANCEL:
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        return TRUE;
+        return PostClose(dialog);
     case IDC_SEND_NAME:
         if (g_sendMode == SEND_MODE_DIRECT && !g_sendStarted)
             OnName(dialog);
@@ -381,12 +380,8 @@ INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnTransferDeviceChange(dialog, SEND_TITLES, wParam, lParam);
         SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
         return TRUE;
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     }
     return FALSE;
 }

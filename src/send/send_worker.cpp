@@ -42,10 +42,13 @@ int FinishList(int code, HWND dialog)
     return 1;
 }
 
-// Shared end of both threads: the event goes, and the dialog hears the result if it is
-// still there.
-DWORD EndSendThread(HWND dialog, int result)
+// Both threads: the USB road when the library initialises, else the serial one; at the
+// end the event goes, and the dialog hears the result if it is still there.
+DWORD RunSendThread(HWND dialog, int (*usbSend)(HWND), int (*serialSend)(HWND))
 {
+    int result = 0;
+    if (IsWindow(dialog))
+        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? usbSend(dialog) : serialSend(dialog);
     ReleaseSendHeap();  // nothing to do unless the dialog had already gone
     CloseCancelEventInSlot();
     if (IsWindow(dialog))
@@ -113,18 +116,10 @@ int UsbSendDirect(HWND dialog)
 
 DWORD WINAPI SendListThread(LPVOID param)
 {
-    HWND dialog = (HWND)param;
-    int result = 0;
-    if (IsWindow(dialog))
-        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbSendList(dialog) : SerialSendList(dialog);
-    return EndSendThread(dialog, result);
+    return RunSendThread((HWND)param, UsbSendList, SerialSendList);
 }
 
 DWORD WINAPI SendDirectThread(LPVOID param)
 {
-    HWND dialog = (HWND)param;
-    int result = 0;
-    if (IsWindow(dialog))
-        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbSendDirect(dialog) : SerialSendDirect(dialog);
-    return EndSendThread(dialog, result);
+    return RunSendThread((HWND)param, UsbSendDirect, SerialSendDirect);
 }
