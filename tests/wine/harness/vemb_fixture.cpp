@@ -158,9 +158,18 @@ void SetRegString(Key key, const char *name, const std::string &value)
 
 // ---- the DLL ----
 
+static VembDll g_dll;
+
+void UnloadDll()
+{
+    if (g_dll.module)
+        FreeLibrary(g_dll.module);
+    g_dll = VembDll();
+}
+
 const VembDll &Dll()
 {
-    static VembDll dll;
+    VembDll &dll = g_dll;
     if (dll.module)
         return dll;
     dll.module = LoadLibraryA((ExeDir() + "VembDlg.dll").c_str());
@@ -319,6 +328,8 @@ void VembTest::TearDown()
     if (owner_)
         DestroyWindow(owner_);
     owner_ = NULL;
+    // Every test starts with the module as a host finds it after loading it.
+    UnloadDll();
     UseUsb(Usb::Absent);
     DisarmWatchdog();
 }

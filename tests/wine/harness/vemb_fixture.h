@@ -53,8 +53,10 @@ struct VembDll {
     int(WINAPI *DirectFilesDownload)(HWND, const char *, int) = nullptr;
     BOOL(WINAPI *UploadData)(HWND) = nullptr;
 };
-// Loads the DLL once per process (and records its message boxes).
+// Loads the DLL when first asked in a test (and records its message boxes); the fixture
+// unloads it after each test, so module state never carries from one test to the next.
 const VembDll &Dll();
+void UnloadDll();
 
 // Which USB link library lies beside the program while the test runs.
 enum class Usb { Absent, Present, NoOpening };
