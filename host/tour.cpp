@@ -138,14 +138,9 @@ void WaitListLoaded(uidrive::Ui &ui, HWND dialog, int minimumItems)
         "the machine design list", 20000);
 }
 
-// Ticks a list item's check box (state image 2) as a click on it would.
 void Tick(HWND dialog, int item)
 {
-    LVITEMA lv = {};
-    lv.stateMask = LVIS_STATEIMAGEMASK;
-    lv.state = INDEXTOSTATEIMAGEMASK(2);
-    SendMessageTimeoutA(GetDlgItem(dialog, 1000), LVM_SETITEMSTATE, item, (LPARAM)&lv, SMTO_ABORTIFHUNG, 2000,
-                        NULL);
+    uidrive::TickListItem(GetDlgItem(dialog, 1000), item);
 }
 
 // Presses Show Preview and waits until the preview fetch has come and gone.
@@ -210,62 +205,20 @@ void FinishExport(uidrive::Ui &ui, const char *watch = NULL, const char *shotNam
         "the export to return", 120000);
 }
 
-BOOL CALLBACK CollectDescendant(HWND window, LPARAM param)
-{
-    reinterpret_cast<std::vector<HWND> *>(param)->push_back(window);
-    return TRUE;
-}
-
-std::vector<HWND> Descendants(HWND parent)
-{
-    std::vector<HWND> windows;
-    EnumChildWindows(parent, CollectDescendant, reinterpret_cast<LPARAM>(&windows));
-    return windows;
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-// Selects items of a list view by their text, as clicks with Ctrl would.
-void SelectByText(HWND list, const std::vector<std::string> &names)
-{
-    int count = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0);
-    for (int i = 0; i < count; ++i) {
-        char text[MAX_PATH] = "";
-        LVITEMA lv = {};
-        lv.pszText = text;
-        lv.cchTextMax = sizeof text;
-        SendMessageA(list, LVM_GETITEMTEXTA, i, (LPARAM)&lv);
-        for (const std::string &name : names)
-            if (name == text) {
-                lv.stateMask = lv.state = LVIS_SELECTED | LVIS_FOCUSED;
-                SendMessageA(list, LVM_SETITEMSTATE, i, (LPARAM)&lv);
-            }
-    }
-}
-
 // The design picker: the common file dialog with the module's child dialog (the one
 // holding the chosen-designs list 1001) and the shell's file list.
 void PickerStep()
 {
     Step("choose and send designs in the picker", HOST_SEND_PICKER, "Select Designs", [](uidrive::Ui &ui, HWND common) {
-        HWND child = NULL, files = NULL;
+        uidrive::PickerWindows picker;
         ui.WaitUntil(
             [&] {
-                for (HWND w : Descendants(common)) {
-                    if (ClassOf(w) == "#32770" && GetParent(w) == common && GetDlgItem(w, 1001))
-                        child = w;
-                    if (ClassOf(w) == "SysListView32" && GetDlgCtrlID(w) != 1001 && IsWindowVisible(w))
-                        files = w;
-                }
-                return child && files && SendMessageA(files, LVM_GETITEMCOUNT, 0, 0) > 0;
+                picker = uidrive::FindPickerWindows(common);
+                return picker.child && picker.files && SendMessageA(picker.files, LVM_GETITEMCOUNT, 0, 0) > 0;
             },
             "the picker's file list", 20000);
-        SelectByText(files, {"Normal Spiral.vbd", "Small Rosette.vbd", "Large Spiral.vbd"});
+        HWND child = picker.child;
+        uidrive::SelectListItemsByText(picker.files, {"Normal Spiral.vbd", "Small Rosette.vbd", "Large Spiral.vbd"});
         ui.Click(child, 1005);  // ">>"
         ui.WaitUntil([&] { return SendMessageA(GetDlgItem(child, 1001), LVM_GETITEMCOUNT, 0, 0) == 3; },
                      "three chosen designs");

@@ -36,11 +36,8 @@ int WINAPI RecordingMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT st
 
 }  // namespace
 
-bool RecordMessageBoxes(HMODULE module)
+bool PatchImport(HMODULE module, const char *dll, const char *function, void *replacement)
 {
-    Lock();
-    if (!g_realMessageBoxA)
-        g_realMessageBoxA = (MessageBoxA_t)GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxA");
     BYTE *base = (BYTE *)module;
     IMAGE_DOS_HEADER *dos = (IMAGE_DOS_HEADER *)base;
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + dos->e_lfanew);
@@ -50,7 +47,7 @@ bool RecordMessageBoxes(HMODULE module)
     bool patched = false;
     for (IMAGE_IMPORT_DESCRIPTOR *imp = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress);
          imp->Name; ++imp) {
-        if (_stricmp((const char *)(base + imp->Name), "user32.dll") != 0)
+        if (_stricmp((const char *)(base + imp->Name), dll) != 0)
             continue;
         IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + imp->OriginalFirstThunk);
         IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + imp->FirstThunk);
@@ -58,16 +55,24 @@ bool RecordMessageBoxes(HMODULE module)
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
                 continue;
             IMAGE_IMPORT_BY_NAME *byName = (IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData);
-            if (strcmp((const char *)byName->Name, "MessageBoxA") != 0)
+            if (strcmp((const char *)byName->Name, function) != 0)
                 continue;
             DWORD old;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            slots->u1.Function = (DWORD_PTR)RecordingMessageBoxA;
+            slots->u1.Function = (DWORD_PTR)replacement;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
             patched = true;
         }
     }
     return patched;
+}
+
+bool RecordMessageBoxes(HMODULE module)
+{
+    Lock();
+    if (!g_realMessageBoxA)
+        g_realMessageBoxA = (MessageBoxA_t)GetProcAddress(GetModuleHandleA("user32.dll"), "MessageBoxA");
+    return PatchImport(module, "user32.dll", "MessageBoxA", (void *)RecordingMessageBoxA);
 }
 
 std::vector<MessageBoxCall> RecordedMessageBoxes()

@@ -16,6 +16,10 @@ struct MessageBoxCall {
     UINT style;
 };
 
+// Points `module`'s import of `dll`!`function` at `replacement`; false when the module does
+// not import it. The caller keeps the original (GetProcAddress) to call on.
+bool PatchImport(HMODULE module, const char *dll, const char *function, void *replacement);
+
 // Patches `module`'s import of user32!MessageBoxA. Safe to call again for the same module.
 bool RecordMessageBoxes(HMODULE module);
 // Every recorded call since the last clear, oldest first.

@@ -4,14 +4,14 @@
 
 namespace uidrive {
 
-namespace {
-
 std::string ClassOf(HWND window)
 {
     char name[64] = "";
     GetClassNameA(window, name, sizeof name);
     return name;
 }
+
+namespace {
 
 struct FindState {
     std::vector<HWND> windows;
@@ -305,7 +305,55 @@ void Ui::SetText(HWND dialog, int controlId, const std::string &text)
 
 #include "png_writer.h"
 
+#include <commctrl.h>
+
 namespace uidrive {
+
+std::vector<HWND> Descendants(HWND parent)
+{
+    return Children(parent);
+}
+
+int SelectListItemsByText(HWND listView, const std::vector<std::string> &texts)
+{
+    int selected = 0;
+    int count = (int)SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; ++i) {
+        char text[MAX_PATH] = "";
+        LVITEMA lv = {};
+        lv.pszText = text;
+        lv.cchTextMax = sizeof text;
+        SendMessageA(listView, LVM_GETITEMTEXTA, i, (LPARAM)&lv);
+        for (const std::string &wanted : texts)
+            if (wanted == text) {
+                lv.stateMask = lv.state = LVIS_SELECTED | LVIS_FOCUSED;
+                SendMessageA(listView, LVM_SETITEMSTATE, i, (LPARAM)&lv);
+                ++selected;
+            }
+    }
+    return selected;
+}
+
+void TickListItem(HWND listView, int item)
+{
+    LVITEMA lv = {};
+    lv.stateMask = LVIS_STATEIMAGEMASK;
+    lv.state = INDEXTOSTATEIMAGEMASK(2);
+    SendMessageTimeoutA(listView, LVM_SETITEMSTATE, item, (LPARAM)&lv, SMTO_ABORTIFHUNG, 5000, NULL);
+}
+
+PickerWindows FindPickerWindows(HWND common)
+{
+    PickerWindows p;
+    p.common = common;
+    for (HWND w : Children(common)) {
+        if (ClassOf(w) == "#32770" && GetParent(w) == common && GetDlgItem(w, 1001))
+            p.child = w;
+        if (ClassOf(w) == "SysListView32" && GetDlgCtrlID(w) != 1001 && IsWindowVisible(w))
+            p.files = w;
+    }
+    return p;
+}
 
 bool SaveWindowPng(HWND window, const std::string &path)
 {

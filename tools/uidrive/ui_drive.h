@@ -85,6 +85,21 @@ std::vector<HWND> TopLevelWindows();
 
 namespace uidrive {
 
+std::string ClassOf(HWND window);
+// Every window below `parent`, at any depth.
+std::vector<HWND> Descendants(HWND parent);
+// Selects (LVIS_SELECTED and focused) the items of a list view whose first column has one
+// of these texts, as clicks with Ctrl would; returns how many it selected.
+int SelectListItemsByText(HWND listView, const std::vector<std::string> &texts);
+// Ticks an item's check box (state image 2) the way the list does for a click on it.
+void TickListItem(HWND listView, int item);
+// The design picker: the common dialog "Select Designs" with the module's child dialog
+// (the one holding the chosen-designs list 1001) and the shell's file list.
+struct PickerWindows {
+    HWND common = NULL, child = NULL, files = NULL;
+};
+PickerWindows FindPickerWindows(HWND common);
+
 // Copies what the screen shows of a window (frame included) into a PNG file.
 bool SaveWindowPng(HWND window, const std::string &path);
 
