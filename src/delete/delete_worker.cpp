@@ -7,6 +7,7 @@
 #include "delete/delete.h"
 #include "delete_wait_res.h"
 #include "frame/module.h"
+#include "frame/transfer_frame.h"
 #include "link/settings.h"
 #include "link/usb_link.h"
 #include "machinelist/design_list.h"
@@ -111,14 +112,8 @@ INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
         // ends when it reports.
         g_deleteCancelFlag = 1;
         return TRUE;
-    case WM_PAINT: {
-        // Validated by beginning and ending a paint: ValidateRect alone would keep the
-        // dialog's controls from painting themselves under Wine.
-        PAINTSTRUCT ps;
-        BeginPaint(dialog, &ps);
-        EndPaint(dialog, &ps);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     }
     return FALSE;
 }

@@ -25,7 +25,8 @@ void EnsureCommonControls();
 // Opens a modal dialog of the module: template `templateId`, owned by `owner`.
 INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
 
-// WM_PAINT of a dialog whose controls draw everything: validates and draws nothing.
+// WM_PAINT of a dialog whose controls draw everything: validates by beginning and ending a
+// paint (ValidateRect alone would keep the controls from painting under Wine).
 BOOL PaintNothing(HWND dialog);
 // Cancel (the button, or Esc) takes the road of the close box: posts WM_CLOSE.
 BOOL PostClose(HWND dialog);

@@ -185,14 +185,8 @@ INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam
         else if (LOWORD(wParam) == IDCANCEL)
             PostMessageA(dialog, WM_CLOSE, 0, 0);
         return TRUE;
-    case WM_PAINT: {
-        // Validated by beginning and ending a paint: ValidateRect alone would keep the
-        // dialog's controls from painting themselves under Wine.
-        PAINTSTRUCT ps;
-        BeginPaint(dialog, &ps);
-        EndPaint(dialog, &ps);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     case WM_CLOSE:
         OnProgressClose(dialog);
         return TRUE;

@@ -355,20 +355,20 @@ PickerWindows FindPickerWindows(HWND common)
     return p;
 }
 
-bool SaveWindowPng(HWND window, const std::string &path)
+bool CaptureWindow(HWND window, std::vector<uint8_t> *rgb, int *width, int *height)
 {
     RECT r;
     if (!GetWindowRect(window, &r))
         return false;
-    int width = r.right - r.left, height = r.bottom - r.top;
-    if (width <= 0 || height <= 0)
+    int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
         return false;
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
@@ -377,24 +377,52 @@ bool SaveWindowPng(HWND window, const std::string &path)
     bool ok = false;
     if (bitmap) {
         HGDIOBJ old = SelectObject(memory, bitmap);
-        ok = BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY) != FALSE;
+        ok = BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
         GdiFlush();
         SelectObject(memory, old);
         if (ok) {
-            std::vector<uint8_t> rgb((size_t)width * height * 3);
+            rgb->resize((size_t)w * h * 3);
             const uint8_t *src = (const uint8_t *)bits;
-            for (size_t i = 0; i < (size_t)width * height; ++i) {
-                rgb[i * 3] = src[i * 4 + 2];
-                rgb[i * 3 + 1] = src[i * 4 + 1];
-                rgb[i * 3 + 2] = src[i * 4];
+            for (size_t i = 0; i < (size_t)w * h; ++i) {
+                (*rgb)[i * 3] = src[i * 4 + 2];
+                (*rgb)[i * 3 + 1] = src[i * 4 + 1];
+                (*rgb)[i * 3 + 2] = src[i * 4];
             }
-            ok = WritePng(path, rgb, width, height);
+            *width = w;
+            *height = h;
         }
         DeleteObject(bitmap);
     }
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
     return ok;
+}
+
+bool SaveWindowPng(HWND window, const std::string &path)
+{
+    std::vector<uint8_t> rgb;
+    int width, height;
+    return CaptureWindow(window, &rgb, &width, &height) && WritePng(path, rgb, width, height);
+}
+
+int DarkPixelsOf(HWND control)
+{
+    HWND top = GetAncestor(control, GA_ROOT);
+    std::vector<uint8_t> rgb;
+    int width, height;
+    if (!CaptureWindow(top, &rgb, &width, &height))
+        return -1;
+    RECT outer, inner;
+    GetWindowRect(top, &outer);
+    GetWindowRect(control, &inner);
+    int dark = 0;
+    for (int y = inner.top - outer.top; y < inner.bottom - outer.top && y < height; ++y)
+        for (int x = inner.left - outer.left; x < inner.right - outer.left && x < width; ++x) {
+            const uint8_t *p = &rgb[((size_t)y * width + x) * 3];
+            if (y >= 0 && x >= 0 && p[0] < 80 && p[1] < 80 && p[2] < 80)
+                ++dark;
+        }
+    return dark;
 }
 
 }  // namespace uidrive

@@ -5,6 +5,8 @@
 // runner around it) and by the demo host's scripted tour.
 #include <windows.h>
 
+#include <stdint.h>
+
 #include <functional>
 #include <set>
 #include <string>
@@ -100,7 +102,13 @@ struct PickerWindows {
 };
 PickerWindows FindPickerWindows(HWND common);
 
-// Copies what the screen shows of a window (frame included) into a PNG file.
+// What the screen shows of a window (frame included), 3 bytes (red, green, blue) per
+// pixel, top row first.
+bool CaptureWindow(HWND window, std::vector<uint8_t> *rgb, int *width, int *height);
+// The same into a PNG file.
 bool SaveWindowPng(HWND window, const std::string &path);
+// How many dark (text-coloured) pixels the screen shows inside a control: 0 for a control
+// that has not painted its text.
+int DarkPixelsOf(HWND control);
 
 }  // namespace uidrive

@@ -1,0 +1,77 @@
+// The module's dialogs as the user sees them: their texts are painted on screen, also in
+// the progress dialogs whose own painting only validates.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "machinelist_support.h"
+#include "vemb_helpers.h"
+
+using namespace vt;
+
+namespace {
+
+class Painting : public VembTest {};
+
+// Waits until the control shows dark (text) pixels on screen.
+void ExpectPainted(Ui &u, HWND control, const char *what)
+{
+    u.WaitUntil([&] { return uidrive::DarkPixelsOf(control) > 10; }, std::string(what) + " painted");
+}
+
+HWND StaticWithText(HWND dialog, const char *text)
+{
+    for (HWND w : uidrive::Descendants(dialog))
+        if (WindowText(w) == text)
+            return w;
+    return NULL;
+}
+
+TEST_F(Painting, ProgressDialogsShowTheirTexts)
+{
+    SeedDesign(1, "a.vbd", DesignBytes(300, 1));
+    SeedDesign(1, "b.vbd", DesignBytes(300, 2));
+    std::string list = WriteSendList(WorkDir() + "\\list.tp$", {WriteDesign(WorkDir() + "\\c.vbd")});
+    SetRegString(Key::Tambora, "RcvPath", WorkDir());
+    SetFaults("busy=1\n");
+
+    UiScript send([&](Ui &u) {
+        HWND dlg = u.WaitDialog("Send Designs - COM Port");
+        ExpectPainted(u, GetDlgItem(dlg, 1012), "\"Ready to send designs.\"");
+        u.Click(dlg, IDCANCEL);
+    });
+    EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 0), 2);
+    send.Join();
+
+    UiScript receive([&](Ui &u) {
+        HWND dlg = u.WaitDialog("Receive Designs - COM Port");
+        WaitListLoaded(u, dlg, 1);
+        ClickCheckBox(dlg, 0);
+        u.Click(dlg, IDOK);
+        u.WaitGone(dlg);
+        HWND progress = u.WaitDialog("Receive Designs - COM Port");
+        ExpectPainted(u, GetDlgItem(progress, 1012), "\"Ready to receive designs.\"");
+        u.Click(progress, IDCANCEL);
+    });
+    EXPECT_EQ(Dll().UploadData(Owner()), 1);
+    receive.Join();
+
+    UiScript remove([&](Ui &u) {
+        HWND dlg = u.WaitDialog("Delete Designs - COM Port");
+        WaitListLoaded(u, dlg, 2);
+        ClickCheckBox(dlg, 0);
+        u.Click(dlg, IDOK);
+        u.Answer(u.WaitMessageBox("Delete"), IDYES);
+        HWND wait = u.WaitDialog("Delete Designs");
+        MessageBoxInfo busy = u.WaitMessageBox("Delete");
+        // The busy question stands over the wait dialog: move it aside, as a user would.
+        SetWindowPos(busy.hwnd, NULL, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ExpectPainted(u, StaticWithText(wait, "Wait a minute.  Now deleting."), "\"Wait a minute.\"");
+        u.Answer(busy, IDRETRY);
+        u.WaitGone(dlg);
+    });
+    EXPECT_EQ(Dll().DeleteData(Owner()), 1);
+    remove.Join();
+}
+
+}  // namespace
