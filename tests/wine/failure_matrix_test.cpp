@@ -9,6 +9,7 @@
 #include <commdlg.h>
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
 
 #include <functional>
 #include <memory>
@@ -50,8 +51,8 @@ struct CallFault {
 };
 
 CallFault g_heapCreate, g_heapAlloc, g_globalAlloc, g_globalLock, g_event, g_thread, g_calloc, g_fileRead,
-    g_fileWrite, g_serialOpen, g_usbOpen;
-// ReadFile and WriteFile fail only on the file of this name (opened by the module).
+    g_fileWrite, g_fileSize, g_serialOpen, g_usbOpen;
+// ReadFile, WriteFile and GetFileSize fail only on the file of this name (opened by the module).
 std::string g_watchedFile;
 volatile HANDLE g_watchedHandle = INVALID_HANDLE_VALUE;
 
@@ -64,6 +65,7 @@ decltype(&CreateThread) g_realCreateThread;
 decltype(&CreateFileA) g_realCreateFile;
 decltype(&ReadFile) g_realReadFile;
 decltype(&WriteFile) g_realWriteFile;
+decltype(&GetFileSize) g_realGetFileSize;
 decltype(&GetProcAddress) g_realGetProcAddress;
 void *(__cdecl *g_realCalloc)(size_t, size_t);
 int(__stdcall *g_realSerialOpen)(const char *, int, HANDLE);
@@ -123,6 +125,14 @@ BOOL WINAPI FaultyWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD put
         return FALSE;
     }
     return g_realWriteFile(file, buffer, size, put, overlapped);
+}
+DWORD WINAPI FaultyGetFileSize(HANDLE file, LPDWORD high)
+{
+    if (file == g_watchedHandle && g_fileSize.Take()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return INVALID_FILE_SIZE;
+    }
+    return g_realGetFileSize(file, high);
 }
 // The link libraries answer "not open" (2 serial, 1 USB) without being asked.
 int __stdcall FaultySerialOpen(const char *port, int speed, HANDLE cancel)
@@ -191,6 +201,7 @@ void PatchModuleImports()
         {"kernel32.dll", "CreateFileA", (void *)WatchingCreateFile, (void **)&g_realCreateFile},
         {"kernel32.dll", "ReadFile", (void *)FaultyReadFile, (void **)&g_realReadFile},
         {"kernel32.dll", "WriteFile", (void *)FaultyWriteFile, (void **)&g_realWriteFile},
+        {"kernel32.dll", "GetFileSize", (void *)FaultyGetFileSize, (void **)&g_realGetFileSize},
         {"kernel32.dll", "GetProcAddress", (void *)PatchingGetProcAddress, (void **)&g_realGetProcAddress},
         {"msvcrt.dll", "calloc", (void *)FaultyCalloc, (void **)&g_realCalloc},
         {"VembSio.dll", "SIO_InitializeIO", (void *)FaultySerialOpen, (void **)&g_realSerialOpen},
@@ -204,7 +215,7 @@ void PatchModuleImports()
 void DisarmCalls()
 {
     for (CallFault *f : {&g_heapCreate, &g_heapAlloc, &g_globalAlloc, &g_globalLock, &g_event, &g_thread, &g_calloc,
-                         &g_fileRead, &g_fileWrite, &g_serialOpen, &g_usbOpen})
+                         &g_fileRead, &g_fileWrite, &g_fileSize, &g_serialOpen, &g_usbOpen})
         *f = CallFault();
     g_watchedFile.clear();
     g_watchedHandle = INVALID_HANDLE_VALUE;
@@ -359,6 +370,7 @@ TEST_F(ExportFrame, DialogThatCannotBeCreatedReturnsZero)
          [&] { return Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x"); }},
         {"Send Designs", [&] { return Dll().DirectFilesDownload(Owner(), list.c_str(), 0); }},
         {"Receive Designs", [&] { return (int)Dll().UploadData(Owner()); }},
+        {"Delete Designs", [&] { return (int)Dll().DeleteData(Owner()); }},
     };
     for (auto &e : exports) {
         SCOPED_TRACE(e.templateCaption);
@@ -450,15 +462,21 @@ TEST_F(SendFailures, NoMemoryForTheSendListEndsTheSend)
     }
 }
 
-TEST_F(SendFailures, UnreadableSendListEndsTheSend)
+// The send list, or a design's header, cannot be read.
+TEST_F(SendFailures, UnreadableListOrDesignEndsTheSend)
 {
-    g_watchedFile = "host.lst";
-    g_fileRead.Arm(0);
-    EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
-    EXPECT_EQ(g_fileRead.failed, 1);
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Sending", "File Read Error.", MB_ICONHAND}}));
-    EXPECT_TRUE(SimOps().empty());
-    EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    for (const char *file : {"host.lst", "a.vbd"}) {
+        SCOPED_TRACE(file);
+        ClearRecordedMessageBoxes();
+        DisarmCalls();
+        g_watchedFile = file;
+        g_fileRead.Arm(0);
+        EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+        EXPECT_EQ(g_fileRead.failed, 1);
+        EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Sending", "File Read Error.", MB_ICONHAND}}));
+        EXPECT_TRUE(SimOps().empty());
+        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    }
 }
 
 // Without its cancel event, or without its worker, a send ends with its message: the event
@@ -515,27 +533,49 @@ TEST_F(SendFailures, CheckFilesWithoutItsEventOrItsDialog)
 }
 
 // What the directory upload of the Check Files step left: no file ends the send without a
-// message; an empty file, or one too short for its count, counts as an empty location. The
-// file goes in every case.
-TEST_F(SendFailures, DirectoryInformationMissingOrShortAtCheckFiles)
+// message; an empty file, one too short for its count, or one whose size or count cannot be
+// read counts as an empty location; one that a failed upload left is read like any other.
+// The file goes in every case.
+TEST_F(SendFailures, DirectoryInformationAtCheckFiles)
 {
+    const std::string full = {0, 100};  // 100 designs stored
     const struct {
         const char *what;
-        int bytes;  // -1: no file
+        const char *faults;
+        std::string file;  // left by "the link library"
+        bool fileLeft;
+        CallFault *fault;
         bool sent;
-    } cases[] = {{"missing", -1, false}, {"empty", 0, true}, {"one byte", 1, true}};
+        std::vector<Shown> told;
+        std::vector<std::string> link;
+    } cases[] = {
+        {"missing", "fail.Protocol_Seq_DirUpload=0\n", "", false, nullptr, false, {}, {}},
+        {"empty", "fail.Protocol_Seq_DirUpload=0\n", "", true, nullptr, true, {}, {}},
+        {"one byte", "fail.Protocol_Seq_DirUpload=0\n", "d", true, nullptr, true, {}, {}},
+        {"size unknown", "fail.Protocol_Seq_DirUpload=0\n", full, true, &g_fileSize, true, {}, {}},
+        {"unreadable", "fail.Protocol_Seq_DirUpload=0\n", full, true, &g_fileRead, true, {}, {}},
+        {"left by a failed upload", "fail.Protocol_Seq_DirUpload=14,3\n", full, true, nullptr, false,
+         {{"Attention", FULL_MESSAGE, MB_ICONHAND}}, {"Design List 14/3"}},
+    };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         linksim::ResetMachine();
-        SetFaults("fail.Protocol_Seq_DirUpload=0\nmessage=log\n");  // "done", writing nothing
-        if (c.bytes >= 0)
-            ASSERT_TRUE(WriteFileBytes(TempFile("$$UPLDir.tmp"), "\x64", c.bytes));
+        SetFaults(std::string(c.faults) + "message=log\n");
+        ClearRecordedMessageBoxes();
+        DisarmCalls();
+        if (c.fileLeft)
+            ASSERT_TRUE(WriteFileBytes(TempFile("$$UPLDir.tmp"), c.file.data(), c.file.size()));
+        g_watchedFile = "$$UPLDir.tmp";
+        if (c.fault)
+            c.fault->Arm(0);
         EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+        if (c.fault)
+            EXPECT_EQ(c.fault->failed, 1);
         EXPECT_EQ(StoredNames(1), c.sent ? std::vector<std::string>{"a.vbd"} : std::vector<std::string>{});
+        EXPECT_EQ(ModuleMessages(), c.told);
+        EXPECT_EQ(LinkMessages(), c.link);
         EXPECT_TRUE(NoDirectoryFileLeft());
     }
-    EXPECT_TRUE(ModuleMessages().empty());
-    EXPECT_TRUE(LinkMessages().empty());
 }
 
 // Every link failure of a send is explained by the link library alone, under the step's
@@ -683,17 +723,20 @@ TEST_F(PickerFailures, UndrawableDesignClearsThePreview)
     EXPECT_TRUE(ModuleMessages().empty());
 }
 
-// A file whose header cannot be read is not added, and nothing is shown.
-TEST_F(PickerFailures, UnreadableHeaderIsNotAdded)
+// A file whose header cannot be read, or whose size cannot be taken, is not added, and
+// nothing is shown.
+TEST_F(PickerFailures, UnreadableFileIsNotAdded)
 {
     pt::WriteDesign(In("rose.vbd"), 300);
     RunPicker([&](Ui &u, pt::PickerWindows &p) {
         g_watchedFile = "rose.vbd";
-        g_fileRead.Arm(0);
-        pt::TypeName(p, "rose.vbd");
-        pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
-        EXPECT_EQ(g_fileRead.failed, 1);
-        EXPECT_TRUE(pt::Rows(p).empty());
+        for (CallFault *fault : {&g_fileRead, &g_fileSize}) {
+            fault->Arm(0);
+            pt::TypeName(p, "rose.vbd");
+            pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
+            EXPECT_EQ(fault->failed, 1);
+            EXPECT_TRUE(pt::Rows(p).empty());
+        }
         pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
         EXPECT_EQ(pt::Rows(p).size(), 1u) << "readable again";
     });
@@ -765,6 +808,8 @@ struct ListSide {
 };
 const ListSide RECEIVE_SIDE = {"Receive Designs", [](HWND owner) { return Dll().UploadData(owner); }, "Upload",
                                "Directory Information", "Directory Infomation"};
+const ListSide DELETE_SIDE = {"Delete Designs", [](HWND owner) { return Dll().DeleteData(owner); }, "Delete",
+                              "Directory Information Upload", "Directory Information"};
 
 std::string Title(const ListSide &side, bool usb)
 {
@@ -870,6 +915,8 @@ void ListFailures::ListLoadFailures(const ListSide &side)
         {"no event", false, "", -1, &g_event, 0, NO_EVENT, {}, {}},
         {"serial line", false, "port=COM2\n", -1, nullptr, 0, NOTHING, {"Design List 2/0"}, {}},
         {"USB link", true, "", -1, &g_usbOpen, 2, NOTHING, {"Design List 1/0"}, {}},
+        {"directory operation", false, "fail.Protocol_Seq_DirUpload=14,3\n", -1, nullptr, 0, NOTHING,
+         {"Design List 14/3"}, {}},
         {"no file", false, "fail.Protocol_Seq_DirUpload=0\n", -1, nullptr, 0, NOTHING, {}, {}},
         {"empty file", false, "fail.Protocol_Seq_DirUpload=0\n", 0, nullptr, 0, NOTHING, {}, {}},
         {"no memory for the file", false, "", -1, &g_calloc, 0, NOTHING, {}, {}},
@@ -1018,6 +1065,120 @@ TEST_F(ListFailures, ReceivePreview)
 TEST_F(ListFailures, ReceiveDirectoryDialog)
 {
     DirectoryDialogThatCannotBeCreated(RECEIVE_SIDE);
+}
+
+TEST_F(ListFailures, DeleteListLoad)
+{
+    ListLoadFailures(DELETE_SIDE);
+}
+
+TEST_F(ListFailures, DeletePreview)
+{
+    PreviewFailures(DELETE_SIDE);
+}
+
+TEST_F(ListFailures, DeleteDirectoryDialog)
+{
+    DirectoryDialogThatCannotBeCreated(DELETE_SIDE);
+}
+
+// Delete confirmed, but the delete list or the wait dialog cannot be had: the message, and
+// the dialog stays with nothing deleted. Over USB a link that does not start in the worker
+// is the library's to explain, and both dialogs end.
+TEST_F(ListFailures, DeleteStep)
+{
+    const Shown sure = {"Delete", "Are you sure?", MB_YESNO | MB_ICONQUESTION};
+    const Shown noMemory = {"Preview", "Not enough memory space.", MB_ICONHAND};
+    const struct {
+        const char *what;
+        bool usb, refuseDialog;
+        CallFault *fault;
+        int pass;
+        std::vector<Shown> told;
+        std::vector<std::string> link;
+        bool stays;
+    } cases[] = {
+        {"no block", false, false, &g_globalAlloc, 0, {sure, noMemory}, {}, true},
+        {"block not locked", false, false, &g_globalLock, 0, {sure, noMemory}, {}, true},
+        {"no wait dialog", false, true, nullptr, 0,
+         {sure, {"Delete", "Failed to create Window.", MB_TOPMOST | MB_ICONHAND}}, {}, true},
+        {"USB link", true, false, &g_usbOpen, 1, {sure}, {"Delete 1/0"}, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        UseUsb(c.usb ? Usb::Present : Usb::Absent);
+        linksim::ResetMachine();
+        SeedThree();
+        SetFaults("message=log\n");
+        ClearRecordedMessageBoxes();
+        DisarmCalls();
+        std::unique_ptr<DialogRefusal> refusal;
+        if (c.refuseDialog)
+            refusal.reset(new DialogRefusal("Delete Designs", 1));  // after dialog 108
+        bool stays = false;
+        EXPECT_EQ(RunList(DELETE_SIDE,
+                          [&](Ui &u, HWND dlg) {
+                              ClickCheckBox(dlg, 0);
+                              Barrier(u, dlg);
+                              if (c.fault)
+                                  c.fault->Arm(c.pass);
+                              u.Click(dlg, IDOK);
+                              u.Answer(u.WaitMessageBox("Delete"), IDYES);
+                              if (c.stays)
+                                  u.Answer(u.WaitMessageBox(c.told.back().caption), IDOK);
+                              else
+                                  AnswerUntilGone(u, dlg);
+                              vt::Settle(dlg);
+                              stays = IsWindow(dlg) && IsWindowVisible(dlg);
+                          },
+                          c.usb),
+                  1);
+        if (c.fault)
+            EXPECT_EQ(c.fault->failed, 1);
+        EXPECT_EQ(stays, c.stays);
+        EXPECT_EQ(ModuleMessages(), c.told);
+        EXPECT_EQ(LinkMessages(), c.link);
+        EXPECT_EQ(StoredNames(1).size(), 3u);
+    }
+}
+
+// A receive folder that cannot be read into its 260 bytes counts as missing: the current
+// directory is shown and stored. The browser offers no OK on a folder outside the file
+// system, and cancelling it changes nothing.
+TEST_F(ListFailures, ReceiveFolderThatCannotBeReadOrChosen)
+{
+    SetRegString(Key::Tambora, "RcvPath", "C:\\" + std::string(300, 'r'));
+    char current[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, current);
+    std::string shown, afterBrowse;
+    bool okEnabled = false;
+    EXPECT_EQ(RunList(RECEIVE_SIDE,
+                      [&](Ui &u, HWND dlg) {
+                          shown = ControlText(dlg, IDC_RECEIVE_FOLDER);
+                          u.Click(dlg, IDC_RECEIVE_BROWSE);
+                          HWND browser = u.WaitDialogPrefix("Browse");
+                          LPITEMIDLIST drives = NULL;
+                          SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &drives);
+                          SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, FALSE, (LPARAM)drives, SMTO_NORMAL,
+                                              10000, NULL);
+                          u.Sleep(300);
+                          okEnabled = IsControlEnabled(browser, IDOK);
+                          u.Click(browser, IDCANCEL);
+                          u.WaitGone(browser);
+                          CoTaskMemFree(drives);
+                          vt::Settle(dlg);
+                          afterBrowse = ControlText(dlg, IDC_RECEIVE_FOLDER);
+                      }),
+              1);
+    EXPECT_EQ(shown, current);
+    std::string brodera, tambora;
+    EXPECT_TRUE(ReadRegString(Key::Brodera, "RcvPath", &brodera));
+    EXPECT_TRUE(ReadRegString(Key::Tambora, "RcvPath", &tambora));
+    EXPECT_EQ(brodera, current);
+    EXPECT_EQ(tambora, current);
+    EXPECT_FALSE(okEnabled) << "OK on a folder outside the file system";
+    EXPECT_EQ(afterBrowse, current);
+    EXPECT_TRUE(ModuleMessages().empty());
 }
 
 // "Receive" builds nothing from an empty list, nor without memory for the receive list:
