@@ -36,7 +36,8 @@ prefix: setup
 check: build prefix
 	cd $(NATIVE) && status=0; xvfb-run -a -s "-screen 0 1280x1024x24" \
 	    ctest --output-on-failure --timeout 300 -j $(JOBS) $(CTEST_ARGS) || status=$$?; \
-	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; exit $$status
+	    WINEPREFIX=$(VEMB_WINEPREFIX) wineserver -k 2>/dev/null; \
+	    $(CURDIR)/tools/matrix-coverage $(NATIVE); exit $$status
 
 check-native: native
 	cd $(NATIVE) && ctest --output-on-failure -L native -j $(JOBS) $(CTEST_ARGS)
