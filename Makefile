@@ -2,6 +2,7 @@
 #   make            build everything (i686 cross-build and native)
 #   make check      run every test: native GoogleTest and the Wine tests, one ctest run
 #   make demo       run the "Loomstar Link" demo host on the machine simulator
+#   make bench      run the benchmarks: Google Benchmark natively, timed loops under Wine
 # BUILD selects the build folder (default: build); the Wine prefix lives inside it.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
@@ -54,6 +55,11 @@ sdk: win32
 
 demo: build prefix
 	tools/demo $(WIN32)/bin $(NATIVE)
+
+# Not tests: figures for docs/PERFORMANCE.md. Run them on a quiet machine.
+bench: build prefix
+	$(NATIVE)/design_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+	tools/wine-run $(WIN32)/bin/wine_bench.exe
 
 clean:
 	rm -rf $(B)

@@ -52,6 +52,9 @@ include(${CMAKE_SOURCE_DIR}/host/host.cmake)
 # ---- the Wine tests ----
 include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 
+# ---- the timed loops under Wine (make bench) ----
+include(${CMAKE_SOURCE_DIR}/tools/bench/bench.cmake)
+
 # ---- the host SDK: `make sdk` installs it into build/sdk ----
 #   VembDlg.dll, include/VembDlg.h, lib/libVembDlg.dll.a + lib/VembDlg.def (import library
 #   and definition file), simulator/ (the link libraries, simctl, their guide),
