@@ -101,8 +101,9 @@ public:
     volatile uint32_t sum = 0;
 };
 
-// DrawDesignPreview's steps with a LineTo per record: read the file, fill, walk, copy.
-void DrawWithLineToPerRecord(HWND dialog, const char *path)
+// DrawDesignPreview's steps with a LineTo per record: read the file, fill, walk, copy. With
+// `lines` false the walk draws nothing: what a paint costs besides its lines.
+void DrawWithLineToPerRecord(HWND dialog, const char *path, bool lines = true)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     std::vector<uint8_t> bytes(GetFileSize(file, NULL));
@@ -123,8 +124,11 @@ void DrawWithLineToPerRecord(HWND dialog, const char *path)
     DrawingAreaFor(HoopFor(view.header.hoopCode), outer.right - outer.left, outer.bottom - outer.top, &w, &h);
     RECT white = {0, 0, w, h};
     FillRect(surface, &white, (HBRUSH)GetStockObject(WHITE_BRUSH));
-    {
+    if (lines) {
         LineToPen pen(surface);
+        WalkStitches(view, w, h, pen);
+    } else {
+        NoPen pen;
         WalkStitches(view, w, h, pen);
     }
     BitBlt(boxDC, 0, 0, w, h, surface, 0, 0, SRCCOPY);
@@ -142,6 +146,18 @@ void PreviewPaint()
 
     double paint = BestMean([&] { DrawDesignPreview(dialog, path.c_str()); }, 20);
     double blit = BestMean([&] { ShowPreview(dialog); }, 2000);
+    // The same copy into a bitmap of this process: no X server behind it.
+    RECT client;
+    GetClientRect(GetDlgItem(dialog, PREVIEW_BOX_CONTROL), &client);
+    HDC memory = CreateCompatibleDC(PreviewSurfaceDC());
+    HBITMAP target = CreateCompatibleBitmap(PreviewSurfaceDC(), client.right, client.bottom);
+    HGDIOBJ old = SelectObject(memory, target);
+    double memoryBlit = BestMean(
+        [&] { BitBlt(memory, 0, 0, client.right, client.bottom, PreviewSurfaceDC(), 0, 0, SRCCOPY); }, 2000);
+    SelectObject(memory, old);
+    DeleteObject(target);
+    DeleteDC(memory);
+    double noLines = BestMean([&] { DrawWithLineToPerRecord(dialog, path.c_str(), false); }, 20);
     double lineTo = BestMean([&] { DrawWithLineToPerRecord(dialog, path.c_str()); }, 20);
     std::vector<char> bytes = designgen::MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}});
     DesignView view;
@@ -151,10 +167,14 @@ void PreviewPaint()
         WalkStitches(view, 93, 124, pen);
     }, 20);
     printf("preview paint, 65,535 stitches (DrawDesignPreview, file read included): %8.3f ms\n", paint);
-    printf("bare BitBlt of the same surface (ShowPreview):                          %8.3f ms   paint / BitBlt = %.0f\n",
+    printf("bare BitBlt of the same surface onto the box (ShowPreview):             %8.3f ms   paint / BitBlt = %.0f\n",
            blit, paint / blit);
+    printf("bare BitBlt of the same surface into a memory bitmap:                   %8.3f ms   paint / BitBlt = %.0f\n",
+           memoryBlit, paint / memoryBlit);
     printf("the same paint with a LineTo per stitch record:                         %8.3f ms   paint / LineTo paint = %.2f\n",
            lineTo, paint / lineTo);
+    printf("  the same paint drawing no line (file read, fills, walk, copy):        %8.3f ms   lines alone: %.2f\n",
+           noLines, (paint - noLines) / (lineTo - noLines));
     printf("  of which the stitch walk alone (no drawing):                          %8.3f ms\n", walk);
 
     DeletePreviewSurface();
