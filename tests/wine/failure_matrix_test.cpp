@@ -36,16 +36,15 @@ struct CallFault {
     void Arm(LONG passFirst, LONG failCount = 1) { pass = passFirst, fail = failCount, failed = 0; }
     bool Take()
     {
-        static CRITICAL_SECTION lock = [] {
-            CRITICAL_SECTION cs;
-            InitializeCriticalSection(&cs);
-            return cs;
-        }();
-        EnterCriticalSection(&lock);
+        static struct Lock {
+            Lock() { InitializeCriticalSection(&section); }
+            CRITICAL_SECTION section;
+        } lock;
+        EnterCriticalSection(&lock.section);
         bool take = fail > 0 && pass-- <= 0;
         if (take)
             --fail, ++failed;
-        LeaveCriticalSection(&lock);
+        LeaveCriticalSection(&lock.section);
         return take;
     }
 };
