@@ -7,21 +7,27 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <dlgs.h>
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "design_name_res.h"
+#include "designgen/design_writer.h"
 #include "link/vemblink.h"
+#include "machine.h"
 #include "machinelist_support.h"
-#include "picker_support.h"
+#include "picker_res.h"
 #include "receive_designs_res.h"
 #include "send/picker.h"
-#include "send_support.h"
+#include "send_designs_res.h"
+#include "vemb_helpers.h"
 
 using namespace vt;
 
@@ -315,11 +321,22 @@ void AnswerUntilGone(Ui &u, HWND window)
     }, "the dialog to end");
 }
 
-class Failures : public SendFixture {
+const char SEND_COM[] = "Send Designs - COM Port";
+const char SEND_USB[] = "Send Designs - USB Connected";
+const char FULL_MESSAGE[] = "100 designs are already registered.\nNo design can be registered.";
+
+HWND PressStart(Ui &u, const char *caption = SEND_COM)
+{
+    HWND dlg = u.WaitDialog(caption);
+    u.Click(dlg, IDOK);
+    return dlg;
+}
+
+class Failures : public VembTest {
 protected:
     void SetUp() override
     {
-        SendFixture::SetUp();
+        VembTest::SetUp();
         PatchModuleImports();
         DisarmCalls();
         SetFaults("message=log\n");
@@ -327,13 +344,27 @@ protected:
     void TearDown() override
     {
         DisarmCalls();
-        SendFixture::TearDown();
+        VembTest::TearDown();
     }
+    std::string Design(const std::string &name, int32_t stitches = 1000)
+    {
+        return WriteDesign(WorkDir() + "\\" + name, stitches);
+    }
+    std::string List(const std::vector<std::string> &paths) { return WriteSendList(WorkDir() + "\\host.lst", paths); }
+    // Stores `count` small designs at a location.
+    static void Fill(int location, int count)
+    {
+        std::vector<char> bytes = DesignBytes(10, 0);
+        for (int i = 0; i < count; ++i)
+            ASSERT_EQ(linksim::StoreDesign(location, "seed" + std::to_string(i) + ".vbd", bytes.data(), bytes.size()),
+                      0);
+    }
+    static bool NoDirectoryFileLeft() { return !FileExists(TempFile("$$UPLDir.tmp")); }
     // A list send of designs over the serial link (or USB when present), Start pressed at
     // once and every message answered; the dialog's result.
     int SendList(const std::vector<std::string> &paths, const char *caption = SEND_COM)
     {
-        std::string list = WriteList(paths);
+        std::string list = List(paths);
         UiScript ui([&](Ui &u) { AnswerUntilGone(u, PressStart(u, caption)); });
         int result = Dll().DirectFilesDownload(Owner(), list.c_str(), 0);
         ui.Join();
@@ -350,6 +381,111 @@ protected:
     std::vector<char> design_;
 };
 
+// The design picker as a script sees it: the common dialog, the module's child dialog, the
+// file name box, the file list and the chosen-designs list.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
+    return TRUE;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+struct PickerView {
+    HWND common = NULL, child = NULL, nameBox = NULL, chosen = NULL;
+
+    static PickerView Wait(Ui &u)
+    {
+        PickerView p;
+        p.common = u.WaitDialog("Select Designs");
+        u.WaitUntil([&] {
+            std::vector<HWND> all;
+            EnumChildWindows(p.common, CollectWindow, (LPARAM)&all);
+            for (HWND w : all)
+                if (ClassOf(w) == "#32770" && GetDlgItem(w, IDC_PICKER_LIST))
+                    p.child = w;
+            p.nameBox = GetDlgItem(p.common, edt1);
+            p.chosen = GetDlgItem(p.child, IDC_PICKER_LIST);
+            return p.child && p.nameBox && IsWindowVisible(p.child);
+        }, "the picker");
+        return p;
+    }
+    // Selects the file list's items with these texts, and only them.
+    void Select(const std::vector<std::string> &names) const
+    {
+        std::vector<HWND> all;
+        EnumChildWindows(common, CollectWindow, (LPARAM)&all);
+        for (HWND files : all) {
+            if (ClassOf(files) != "SysListView32" || files == chosen || !IsWindowVisible(files))
+                continue;
+            std::vector<std::string> items = ListItemTexts(files);
+            for (int i = -1; i < (int)items.size(); ++i) {
+                bool on = i >= 0 && std::find(names.begin(), names.end(), items[i]) != names.end();
+                LVITEMA lv = {};
+                lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+                lv.state = on ? LVIS_SELECTED | LVIS_FOCUSED : 0;
+                if (i < 0 || on)
+                    SendMessageA(files, LVM_SETITEMSTATE, i, (LPARAM)&lv);
+            }
+        }
+    }
+    void Type(const std::string &name) const
+    {
+        Select({});
+        SendMessageTimeoutA(nameBox, WM_SETTEXT, 0, (LPARAM)name.c_str(), SMTO_ABORTIFHUNG, 5000, NULL);
+    }
+    // Presses a button and waits until the picker's thread has handled the press.
+    void Press(Ui &u, int id) const
+    {
+        u.Click(child, id);
+        PassPosted(u, chosen);
+    }
+    size_t Rows() const { return ListItemTexts(chosen).size(); }
+    // Paints what is invalid now, then counts the preview box's pixels that are neither the
+    // drawing area's white nor the grey around it (inside its border and etched frame).
+    int StitchPixels() const
+    {
+        UpdateWindow(child);
+        RECT box;
+        GetWindowRect(GetDlgItem(child, IDC_PREVIEW_BOX), &box);
+        HDC screen = GetDC(NULL);
+        int count = 0;
+        for (int y = box.top + 5; y < box.bottom - 5; ++y)
+            for (int x = box.left + 5; x < box.right - 5; ++x) {
+                COLORREF c = GetPixel(screen, x, y);
+                count += c != RGB(255, 255, 255) && c != RGB(192, 192, 192);
+            }
+        ReleaseDC(NULL, screen);
+        return count;
+    }
+    // The preview box's tooltip (the design on show), asked as the tooltip asks.
+    std::string PreviewTip() const
+    {
+        std::vector<HWND> all;
+        EnumWindows(CollectWindow, (LPARAM)&all);
+        for (HWND w : all) {
+            TOOLINFOW tool = {};
+            tool.cbSize = TTTOOLINFOW_V2_SIZE;
+            tool.hwnd = child;
+            tool.uId = (UINT_PTR)GetDlgItem(child, IDC_PREVIEW_BOX);
+            if (ClassOf(w) != TOOLTIPS_CLASSA || !SendMessageW(w, TTM_GETTOOLINFOW, 0, (LPARAM)&tool))
+                continue;
+            wchar_t text[1024] = L"";
+            tool.lpszText = text;
+            SendMessageW(w, TTM_GETTEXTW, 1024, (LPARAM)&tool);
+            char narrow[2048] = "";
+            WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, NULL, NULL);
+            return narrow;
+        }
+        return "(no tool)";
+    }
+};
+
 // ---- the export frame ----
 
 class ExportFrame : public Failures {};
@@ -360,7 +496,7 @@ TEST_F(ExportFrame, DialogThatCannotBeCreatedReturnsZero)
 {
     UseUsb(Usb::Present);
     std::vector<char> design = DesignBytes(300, 1);
-    std::string list = WriteList({WriteDesign("a.vbd")});
+    std::string list = List({Design("a.vbd")});
     const struct {
         const char *templateCaption;
         std::function<int()> call;
@@ -422,15 +558,14 @@ TEST_F(ExportFrame, PickerFailureReturnsZeroWithoutTerminatingTheLink)
 TEST_F(ExportFrame, PickerSendDialogThatCannotBeCreatedReturnsZero)
 {
     UseUsb(Usb::Present);
-    pt::WriteDesign(WorkDir() + "\\rose.vbd", 300);
+    WriteDesign(WorkDir() + "\\rose.vbd", 300);
     char folder[MAX_PATH];
     lstrcpynA(folder, WorkDir().c_str(), sizeof folder);
     DialogRefusal refusal("Send Designs");
     UiScript ui([&](Ui &u) {
-        pt::PickerWindows p = pt::WaitPicker(u);
-        pt::TypeName(p, "rose.vbd");
-        u.Click(p.child, IDC_PICKER_ADD);
-        u.WaitUntil([&] { return pt::Rows(p).size() == 1; }, "the row");
+        PickerView p = PickerView::Wait(u);
+        p.Type("rose.vbd");
+        p.Press(u, IDC_PICKER_ADD);
         u.Click(p.child, IDC_PICKER_SEND);
         u.WaitGone(p.common);
     });
@@ -453,7 +588,7 @@ TEST_F(SendFailures, NoMemoryForTheSendListEndsTheSend)
         SCOPED_TRACE(fault == &g_heapCreate ? "no heap" : "no memory in it");
         ClearRecordedMessageBoxes();
         fault->Arm(0);
-        EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+        EXPECT_EQ(SendList({Design("a.vbd")}), 1);
         EXPECT_EQ(fault->failed, 1);
         EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Sending", "Not Enough Memory.", MB_ICONHAND}}));
         EXPECT_TRUE(SimOps().empty());
@@ -470,7 +605,7 @@ TEST_F(SendFailures, UnreadableListOrDesignEndsTheSend)
         DisarmCalls();
         g_watchedFile = file;
         g_fileRead.Arm(0);
-        EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+        EXPECT_EQ(SendList({Design("a.vbd")}), 1);
         EXPECT_EQ(g_fileRead.failed, 1);
         EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Sending", "File Read Error.", MB_ICONHAND}}));
         EXPECT_TRUE(SimOps().empty());
@@ -500,7 +635,7 @@ TEST_F(SendFailures, NoEventOrWorkerEndsTheSend)
         SetFaults("message=log\n");
         ClearRecordedMessageBoxes();
         c.fault->Arm(c.pass);
-        EXPECT_EQ(c.direct ? SendDirect() : SendList({WriteDesign("a.vbd")}), 1);
+        EXPECT_EQ(c.direct ? SendDirect() : SendList({Design("a.vbd")}), 1);
         EXPECT_EQ(c.fault->failed, 1);
         EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Sending", c.message, MB_ICONHAND}}));
         EXPECT_EQ(SimOps(), c.ops);
@@ -513,7 +648,7 @@ TEST_F(SendFailures, NoEventOrWorkerEndsTheSend)
 TEST_F(SendFailures, CheckFilesWithoutItsEventOrItsDialog)
 {
     g_event.Arm(1);  // the send's own event comes first
-    EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+    EXPECT_EQ(SendList({Design("a.vbd")}), 1);
     EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{
                                     {"Directory Information Upload", "Failed to create event object.", MB_ICONHAND}}));
     EXPECT_TRUE(SimOps().empty());
@@ -522,7 +657,7 @@ TEST_F(SendFailures, CheckFilesWithoutItsEventOrItsDialog)
     ClearRecordedMessageBoxes();
     Fill(1, 100);  // would refuse the send, had the machine been asked
     DialogRefusal refusal("Check Files");
-    EXPECT_EQ(SendList({WriteDesign("b.vbd")}), 1);
+    EXPECT_EQ(SendList({Design("b.vbd")}), 1);
     EXPECT_EQ(DialogRefusal::Refused(), 1);
     EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Error", "Failed to create Window.", MB_TOPMOST | MB_ICONHAND}}));
     EXPECT_FALSE(Called("Protocol_Seq_DirUpload"));
@@ -567,7 +702,7 @@ TEST_F(SendFailures, DirectoryInformationAtCheckFiles)
         g_watchedFile = "$$UPLDir.tmp";
         if (c.fault)
             c.fault->Arm(0);
-        EXPECT_EQ(SendList({WriteDesign("a.vbd")}), 1);
+        EXPECT_EQ(SendList({Design("a.vbd")}), 1);
         if (c.fault)
             EXPECT_EQ(c.fault->failed, 1);
         EXPECT_EQ(StoredNames(1), c.sent ? std::vector<std::string>{"a.vbd"} : std::vector<std::string>{});
@@ -610,7 +745,7 @@ TEST_F(SendFailures, LinkFailuresAreTheLibrarysToExplain)
         if (c.fault)
             c.fault->Arm(c.pass);
         const char *title = c.usb ? SEND_USB : SEND_COM;
-        EXPECT_EQ(c.direct ? SendDirect(title) : SendList({WriteDesign("a.vbd")}, title), 1);
+        EXPECT_EQ(c.direct ? SendDirect(title) : SendList({Design("a.vbd")}, title), 1);
         if (c.fault)
             EXPECT_EQ(c.fault->failed, 1);
         EXPECT_EQ(LinkMessages(), c.link);
@@ -654,7 +789,7 @@ TEST_F(SendFailures, NameDialogThatCannotBeCreated)
 TEST_F(SendFailures, VersionQuestionThatCannotBeAsked)
 {
     DialogRefusal refusal("Confirm Machine's Version");
-    std::string list = WriteList({WriteDesign("small.vbd", 500), WriteDesign("big.vbd", 40000)});
+    std::string list = List({Design("small.vbd", 500), Design("big.vbd", 40000)});
     UiScript ui([&](Ui &u) { AnswerUntilGone(u, PressStart(u)); });
     EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 1), 1);
     ui.Join();
@@ -672,12 +807,12 @@ TEST_F(SendFailures, VersionQuestionThatCannotBeAsked)
 class PickerFailures : public Failures {
 protected:
     // Opens the picker over the test's folder with `script` beside it; the export's result.
-    BOOL RunPicker(const std::function<void(Ui &, pt::PickerWindows &)> &script)
+    BOOL RunPicker(const std::function<void(Ui &, PickerView &)> &script)
     {
         char folder[MAX_PATH];
         lstrcpynA(folder, WorkDir().c_str(), sizeof folder);
         UiScript ui([&](Ui &u) {
-            pt::PickerWindows p = pt::WaitPicker(u);
+            PickerView p = PickerView::Wait(u);
             script(u, p);
             if (IsWindow(p.common))
                 u.Click(p.common, IDCANCEL);
@@ -687,34 +822,33 @@ protected:
         return result;
     }
     std::string In(const std::string &name) const { return WorkDir() + "\\" + name; }
-    pt::MainThreadBarrier barrier_;
 };
 
 // A design that cannot be drawn (its file, or no heap, or no memory in it) leaves the box
 // cleared with the tooltip "Preview".
 TEST_F(PickerFailures, UndrawableDesignClearsThePreview)
 {
-    pt::WriteDesign(In("good.vbd"), 1500, 0);
+    WriteDesign(In("good.vbd"), 1500, 0);
     ASSERT_TRUE(WriteFileText(In("broken.vbd"), "not a design"));
-    RunPicker([&](Ui &u, pt::PickerWindows &p) {
+    RunPicker([&](Ui &u, PickerView &p) {
         const std::pair<const char *, std::function<void()>> cases[] = {
-            {"broken file", [&] { pt::SelectFiles(p, {"broken.vbd"}); }},
+            {"broken file", [&] { p.Select({"broken.vbd"}); }},
             {"no heap", [&] { g_heapCreate.Arm(0, 1000); }},  // every paint draws anew
             {"no memory", [&] { g_heapAlloc.Arm(0, 1000); }},
         };
         for (auto &c : cases) {
             SCOPED_TRACE(c.first);
             DisarmCalls();
-            pt::SelectFiles(p, {"good.vbd"});
+            p.Select({"good.vbd"});
             InvalidateRect(p.child, NULL, FALSE);
-            pt::Paint(p);
-            ASSERT_GT(pt::StitchPixels(p), 50);
-            ASSERT_EQ(pt::ToolTipText(p, IDC_PREVIEW_BOX), In("good.vbd"));
+            UpdateWindow(p.child);
+            ASSERT_GT(p.StitchPixels(), 50);
+            ASSERT_EQ(p.PreviewTip(), In("good.vbd"));
             c.second();
             InvalidateRect(p.child, NULL, FALSE);
-            pt::Paint(p);
-            EXPECT_EQ(pt::StitchPixels(p), 0);
-            EXPECT_EQ(pt::ToolTipText(p, IDC_PREVIEW_BOX), "Preview");
+            UpdateWindow(p.child);
+            EXPECT_EQ(p.StitchPixels(), 0);
+            EXPECT_EQ(p.PreviewTip(), "Preview");
             EXPECT_EQ(ControlText(p.child, IDC_HOOP_LABEL), " ");
         }
         (void)u;
@@ -726,18 +860,18 @@ TEST_F(PickerFailures, UndrawableDesignClearsThePreview)
 // nothing is shown.
 TEST_F(PickerFailures, UnreadableFileIsNotAdded)
 {
-    pt::WriteDesign(In("rose.vbd"), 300);
-    RunPicker([&](Ui &u, pt::PickerWindows &p) {
+    WriteDesign(In("rose.vbd"), 300);
+    RunPicker([&](Ui &u, PickerView &p) {
         g_watchedFile = "rose.vbd";
         for (CallFault *fault : {&g_fileRead, &g_fileSize}) {
             fault->Arm(0);
-            pt::TypeName(p, "rose.vbd");
-            pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
+            p.Type("rose.vbd");
+            p.Press(u, IDC_PICKER_ADD);
             EXPECT_EQ(fault->failed, 1);
-            EXPECT_TRUE(pt::Rows(p).empty());
+            EXPECT_TRUE(p.Rows() == 0u);
         }
-        pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
-        EXPECT_EQ(pt::Rows(p).size(), 1u) << "readable again";
+        p.Press(u, IDC_PICKER_ADD);
+        EXPECT_EQ(p.Rows(), 1u) << "readable again";
     });
     EXPECT_TRUE(ModuleMessages().empty());
 }
@@ -746,15 +880,15 @@ TEST_F(PickerFailures, UnreadableFileIsNotAdded)
 // skipped, and the next addition asks again.
 TEST_F(PickerFailures, VersionQuestionThatCannotBeAskedStopsTheAddition)
 {
-    pt::WriteDesign(In("a_big.vbd"), 40000);
-    pt::WriteDesign(In("b_small.vbd"), 100);
+    WriteDesign(In("a_big.vbd"), 40000);
+    WriteDesign(In("b_small.vbd"), 100);
     DialogRefusal refusal("Confirm Machine's Version");
-    RunPicker([&](Ui &u, pt::PickerWindows &p) {
-        pt::SelectFiles(p, {"a_big.vbd", "b_small.vbd"});
-        pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
+    RunPicker([&](Ui &u, PickerView &p) {
+        p.Select({"a_big.vbd", "b_small.vbd"});
+        p.Press(u, IDC_PICKER_ADD);
         EXPECT_EQ(DialogRefusal::Refused(), 1);
-        EXPECT_TRUE(pt::Rows(p).empty());
-        pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
+        EXPECT_TRUE(p.Rows() == 0u);
+        p.Press(u, IDC_PICKER_ADD);
         EXPECT_EQ(DialogRefusal::Refused(), 2);
     });
     EXPECT_TRUE(ModuleMessages().empty());
@@ -763,16 +897,16 @@ TEST_F(PickerFailures, VersionQuestionThatCannotBeAskedStopsTheAddition)
 // The send list cannot be written: the message, and the picker stays open.
 TEST_F(PickerFailures, SendListThatCannotBeWritten)
 {
-    pt::WriteDesign(In("rose.vbd"), 300);
+    WriteDesign(In("rose.vbd"), 300);
     bool open = false;
-    EXPECT_EQ(RunPicker([&](Ui &u, pt::PickerWindows &p) {
-                  pt::TypeName(p, "rose.vbd");
-                  pt::Press(u, barrier_, p.child, IDC_PICKER_ADD);
+    EXPECT_EQ(RunPicker([&](Ui &u, PickerView &p) {
+                  p.Type("rose.vbd");
+                  p.Press(u, IDC_PICKER_ADD);
                   g_watchedFile = "SendList.tp$";
                   g_fileWrite.Arm(0);
                   u.Click(p.child, IDC_PICKER_SEND);
                   u.Answer(u.WaitMessageBox("Error"), IDOK);
-                  barrier_.Pass(u);
+                  PassPosted(u, p.chosen);
                   open = IsWindow(p.common) != FALSE;
               }),
               1);
