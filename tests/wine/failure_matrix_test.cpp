@@ -23,6 +23,7 @@
 #include "link/vemblink.h"
 #include "machine.h"
 #include "machinelist_support.h"
+#include "message_box_log.h"
 #include "picker_res.h"
 #include "receive_designs_res.h"
 #include "send/picker.h"
@@ -159,39 +160,11 @@ FARPROC WINAPI PatchingGetProcAddress(HMODULE module, LPCSTR name)
     return found;
 }
 
-// Points one import of `module` at `replacement`; answers what it pointed at.
-void *PatchImport(HMODULE module, const char *dll, const char *name, void *replacement)
-{
-    BYTE *base = (BYTE *)module;
-    IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
-    IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (IMAGE_IMPORT_DESCRIPTOR *imp = (IMAGE_IMPORT_DESCRIPTOR *)(base + dir.VirtualAddress); imp->Name; ++imp) {
-        if (lstrcmpiA((const char *)(base + imp->Name), dll) != 0)
-            continue;
-        IMAGE_THUNK_DATA *names = (IMAGE_THUNK_DATA *)(base + imp->OriginalFirstThunk);
-        IMAGE_THUNK_DATA *slots = (IMAGE_THUNK_DATA *)(base + imp->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
-                strcmp((const char *)((IMAGE_IMPORT_BY_NAME *)(base + names->u1.AddressOfData))->Name, name) != 0)
-                continue;
-            void *old = (void *)slots->u1.Function;
-            DWORD protect;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &protect);
-            slots->u1.Function = (DWORD_PTR)replacement;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, protect, &protect);
-            return old;
-        }
-    }
-    return nullptr;
-}
-
+// Points VembDlg.dll's imports at the faulty calls above, each calling on to the real one.
+// The module is loaded afresh for every test, so this runs in every SetUp.
 void PatchModuleImports()
 {
-    static bool done = false;
-    if (done)
-        return;
-    done = true;
-    HMODULE m = Dll().module;
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
     struct {
         const char *dll, *name;
         void *hook;
@@ -211,9 +184,11 @@ void PatchModuleImports()
         {"msvcrt.dll", "calloc", (void *)FaultyCalloc, (void **)&g_realCalloc},
         {"VembSio.dll", "SIO_InitializeIO", (void *)FaultySerialOpen, (void **)&g_realSerialOpen},
     };
+    HMODULE module = Dll().module;
     for (auto &p : patches) {
-        *p.real = PatchImport(m, p.dll, p.name, p.hook);
-        EXPECT_NE(*p.real, nullptr) << p.name << " is not imported";
+        HMODULE from = lstrcmpiA(p.dll, "kernel32.dll") == 0 ? kernel : GetModuleHandleA(p.dll);
+        *p.real = (void *)GetProcAddress(from, p.name);
+        EXPECT_TRUE(*p.real && uidrive::PatchImport(module, p.dll, p.name, p.hook)) << p.name;
     }
 }
 
@@ -538,15 +513,12 @@ TEST_F(ExportFrame, PickerFailureReturnsZeroWithoutTerminatingTheLink)
 {
     UseUsb(Usb::Present);
     ASSERT_TRUE(WriteFileText(TempFile("SendList.tp$"), std::string(260, 'x')));
-    HMODULE m = Dll().module;
-    void *open = PatchImport(m, "comdlg32.dll", "GetOpenFileNameA", (void *)FailingOpenDialog);
-    void *error = PatchImport(m, "comdlg32.dll", "CommDlgExtendedError", (void *)DialogFailure);
-    ASSERT_TRUE(open && error);
+    // (The module is unloaded after each test, and its imports with it.)
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "GetOpenFileNameA", (void *)FailingOpenDialog));
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "CommDlgExtendedError", (void *)DialogFailure));
     char folder[MAX_PATH];
     lstrcpynA(folder, WorkDir().c_str(), sizeof folder);
     BOOL result = Dll().TransferVBDFiles(Owner(), folder);
-    PatchImport(m, "comdlg32.dll", "GetOpenFileNameA", open);
-    PatchImport(m, "comdlg32.dll", "CommDlgExtendedError", error);
     EXPECT_EQ(result, 0);
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
     EXPECT_TRUE(SimOps().empty()) << "no USB_Terminate";
@@ -697,14 +669,16 @@ TEST_F(SendFailures, DirectoryInformationAtCheckFiles)
         SetFaults(std::string(c.faults) + "message=log\n");
         ClearRecordedMessageBoxes();
         DisarmCalls();
-        if (c.fileLeft)
+        if (c.fileLeft) {
             ASSERT_TRUE(WriteFileBytes(TempFile("$$UPLDir.tmp"), c.file.data(), c.file.size()));
+        }
         g_watchedFile = "$$UPLDir.tmp";
         if (c.fault)
             c.fault->Arm(0);
         EXPECT_EQ(SendList({Design("a.vbd")}), 1);
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
+        }
         EXPECT_EQ(StoredNames(1), c.sent ? std::vector<std::string>{"a.vbd"} : std::vector<std::string>{});
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link);
@@ -746,8 +720,9 @@ TEST_F(SendFailures, LinkFailuresAreTheLibrarysToExplain)
             c.fault->Arm(c.pass);
         const char *title = c.usb ? SEND_USB : SEND_COM;
         EXPECT_EQ(c.direct ? SendDirect(title) : SendList({Design("a.vbd")}, title), 1);
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
+        }
         EXPECT_EQ(LinkMessages(), c.link);
         EXPECT_TRUE(StoredNames(1).empty());
         EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL);
@@ -1064,15 +1039,17 @@ void ListFailures::ListLoadFailures(const ListSide &side)
         SetFaults(std::string(c.faults) + "message=log\n");
         ClearRecordedMessageBoxes();
         DisarmCalls();
-        if (c.fileBytes >= 0)
+        if (c.fileBytes >= 0) {
             ASSERT_TRUE(WriteFileBytes(TempFile("$$UPLDir.tmp"), "", c.fileBytes));
+        }
         g_watchedFile = "$$UPLDir.tmp";
         if (c.fault)
             c.fault->Arm(c.pass);
         std::vector<std::string> names;
         EXPECT_EQ(RunList(side, [&](Ui &, HWND dlg) { names = ItemNames(dlg); }, c.usb), 1);
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
+        }
         EXPECT_EQ(names, c.names);
         std::vector<Shown> told;
         if (c.told == NO_EVENT)
@@ -1134,10 +1111,12 @@ void ListFailures::PreviewFailures(const ListSide &side)
                           },
                           c.usb),
                   1);
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
-        if (refusal)
+        }
+        if (refusal) {
             EXPECT_EQ(DialogRefusal::Refused(), 1);
+        }
         EXPECT_EQ(labelBefore, "Small Hoop");
         EXPECT_GT(paintedBefore, 100);
         EXPECT_EQ(labelAfter, c.cleared ? " " : "Small Hoop");
@@ -1266,8 +1245,9 @@ TEST_F(ListFailures, DeleteStep)
                           },
                           c.usb),
                   1);
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
+        }
         EXPECT_EQ(stays, c.stays);
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link);
@@ -1409,8 +1389,9 @@ TEST_F(ListFailures, ReceiveStep)
         });
         EXPECT_EQ(Dll().UploadData(Owner()), 1);
         ui.Join();
-        if (c.fault)
+        if (c.fault) {
             EXPECT_EQ(c.fault->failed, 1);
+        }
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link);
         EXPECT_TRUE(Uploads().empty());
