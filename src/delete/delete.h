@@ -15,10 +15,6 @@ extern UINT g_deleteCount;         // entries in the delete list: the selected c
 // Raised by the wait dialog's close box on the host's thread, read by the worker before
 // each design.
 extern std::atomic<int> g_deleteCancelFlag;
-// How the wait dialog creates its worker thread (CreateThread): a test puts a refusing
-// one here to see how the dialog ends without a worker.
-extern HANDLE(WINAPI *g_createDeleteThread)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID,
-                                            DWORD, LPDWORD);
 
 // ---- the Delete Designs dialog ----
 INT_PTR CALLBACK DeleteDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -58,7 +58,7 @@ INT_PTR OpenDeleteDialog(HWND owner)
     INT_PTR result = OpenModuleDialog(IDD_DELETE_DESIGNS, owner, DeleteDesignsDlgProc);
     EndDesignListSide(g_deleteSide);
     DeletePreviewSurface();
-    return result == 0 ? -1 : result;  // 0: the owner is no window, the dialog was not created
+    return result;
 }
 
 }  // namespace

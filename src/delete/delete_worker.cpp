@@ -13,8 +13,6 @@
 #include "machinelist/design_list.h"
 
 std::atomic<int> g_deleteCancelFlag;
-HANDLE(WINAPI *g_createDeleteThread)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD,
-                                     LPDWORD) = CreateThread;
 
 namespace {
 
@@ -25,7 +23,7 @@ void OnWorkStart(HWND dialog)
     if (g_workerHandle)
         return;  // one worker per dialog
     g_transferStatus = 1;
-    g_workerHandle = g_createDeleteThread(NULL, 0, DeleteThread, dialog, 0, NULL);
+    g_workerHandle = CreateThread(NULL, 0, DeleteThread, dialog, 0, NULL);
     if (g_workerHandle)
         return;
     // Without a worker nothing would ever end the dialog: its close box only raises the

@@ -19,8 +19,11 @@ void EnsureCommonControls()
 INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter)
 {
     EnsureCommonControls();
-    return DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(templateId), owner, procedure,
-                           parameter);
+    INT_PTR result = DialogBoxParamA(g_moduleInstance, MAKEINTRESOURCEA(templateId), owner, procedure,
+                                     parameter);
+    // The module's dialogs end with 1 or 2; DialogBoxParam answers 0 when the owner is no
+    // window, and then no dialog was created: the same as -1 for every caller.
+    return result == 0 ? -1 : result;
 }
 
 BOOL PaintNothing(HWND dialog)

@@ -22,7 +22,8 @@ void WaitAndCloseThread(HANDLE *thread);
 // once per process; the host may not have done it.
 void EnsureCommonControls();
 
-// Opens a modal dialog of the module: template `templateId`, owned by `owner`.
+// Opens a modal dialog of the module: template `templateId`, owned by `owner`. The
+// dialog's result, or -1 when it could not be created (also for an owner that is no window).
 INT_PTR OpenModuleDialog(int templateId, HWND owner, DLGPROC procedure, LPARAM parameter = 0);
 
 // WM_PAINT of a dialog whose controls draw everything: validates by beginning and ending a

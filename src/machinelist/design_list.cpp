@@ -185,16 +185,11 @@ public:
     explicit ListRebuild(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
     {
         side_.rebuilding = true;
-        if (outer_)
-            SendMessageA(side_.listView, WM_SETREDRAW, FALSE, 0);
     }
     ~ListRebuild()
     {
-        if (!outer_)
-            return;
-        side_.rebuilding = false;
-        SendMessageA(side_.listView, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(side_.listView, NULL, TRUE);
+        if (outer_)
+            side_.rebuilding = false;
     }
     ListRebuild(const ListRebuild &) = delete;
     ListRebuild &operator=(const ListRebuild &) = delete;
@@ -202,6 +197,7 @@ public:
 private:
     DesignListSide &side_;
     bool outer_;
+    RedrawPause redraw_{side_.listView};
 };
 
 void FillDesignList(DesignListSide &side, HWND dialog)

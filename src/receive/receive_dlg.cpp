@@ -97,8 +97,8 @@ INT_PTR OpenReceiveDialogs(HWND owner)
 {
     INT_PTR result = OpenModuleDialog(IDD_RECEIVE_DESIGNS, owner, ReceiveDesignsDlgProc);
     EndDesignListSide(g_receiveSide);
-    if (result == -1 || result == 0)
-        return -1;  // not created
+    if (result < 0)
+        return result;  // not created
     DeletePreviewSurface();
     // The dialog ends with 1 after "Receive" and "Cancel" alike: the list tells them apart.
     if (result != 2 && g_receiveList)

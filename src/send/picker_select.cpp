@@ -252,14 +252,17 @@ AddResult AddDesign(HWND dialog, const char *path)
 
 void AddSelectedDesigns(HWND dialog)
 {
-    if (!GetSelectedNames(dialog, g_addText, FROM_NAME_BOX))
-        return;
-    if (!AddPass(dialog))
-        return;
-    // Rows added by the first pass come back as duplicates and are passed over.
-    if (!GetSelectedNames(dialog, g_addText, FROM_FILE_LIST))
-        return;
-    AddPass(dialog);
+    {
+        RedrawPause redraw(g_chosenList);
+        if (!GetSelectedNames(dialog, g_addText, FROM_NAME_BOX))
+            return;
+        if (!AddPass(dialog))
+            return;
+        // Rows added by the first pass come back as duplicates and are passed over.
+        if (!GetSelectedNames(dialog, g_addText, FROM_FILE_LIST))
+            return;
+        AddPass(dialog);
+    }
     if (g_listFull)
         MessageBoxA(dialog, LIST_FULL_TEXT, "Attention", MB_ICONHAND);
 }

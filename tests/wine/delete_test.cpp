@@ -289,20 +289,27 @@ TEST_F(Delete, ClosingTheWaitDialogFinishesTheDesignUnderWay)
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-HANDLE WINAPI RefuseThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID, DWORD, LPDWORD)
+// VembDlg.dll's thread creation, refused while set.
+volatile LONG g_refuseThreads;
+
+HANDLE WINAPI MaybeRefuseThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
+                                LPVOID parameter, DWORD flags, LPDWORD id)
 {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return NULL;
+    if (g_refuseThreads) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return NULL;
+    }
+    return CreateThread(security, stack, start, parameter, flags, id);
 }
 
 // A failure shows one message, the library's while the link is still open, and ends both
 // dialogs, nothing deleted: on the first deletion nothing further is tried; a port that
 // does not open tries nothing. A worker thread that cannot be had ends the wait dialog with
-// a message of its own. Through the module's code linked into this program, whose thread
-// creation the test can refuse.
+// a message of its own (the module's import of CreateThread refuses it).
 TEST_F(Delete, FailuresEndBothDialogs)
 {
     SeedEight();
+    uidrive::PatchImport(Dll().module, "kernel32.dll", "CreateThread", (void *)MaybeRefuseThread);
     const struct {
         const char *faults;
         bool refuseThread;
@@ -322,26 +329,25 @@ TEST_F(Delete, FailuresEndBothDialogs)
         SCOPED_TRACE(c.message);
         ClearRecordedMessageBoxes();
         size_t deletionsBefore = DeleteCalls().size();
-        g_createDeleteThread = c.refuseThread ? RefuseThread : CreateThread;
         MessageBoxInfo failure;
         EXPECT_EQ(Run(
                       [&](Ui &u, HWND dlg) {
                           SetFaults(c.faults);
+                          g_refuseThreads = c.refuseThread;
                           DeleteItems(u, dlg, {0, 1, 2});
                           failure = u.WaitMessageBox("Delete");
                           u.Answer(failure, IDOK);
                       },
-                      ++loads, "Delete Designs - COM Port", DeleteData),
+                      ++loads),
                   1);
-        g_createDeleteThread = CreateThread;
+        g_refuseThreads = 0;
         SetFaults("");
         EXPECT_EQ(failure.text.rfind(c.message, 0), 0u) << failure.text;
         EXPECT_EQ(failure.style, (UINT)MB_ICONHAND);
         EXPECT_EQ(RecordedMessageBoxes().size(), 2u);
         EXPECT_EQ(DeleteCalls().size() - deletionsBefore, c.deletions);
         EXPECT_EQ(LastOps(3), c.lastOps);
-        EXPECT_EQ(g_transferStatus, 0u);
-        EXPECT_EQ(g_deleteList, nullptr);
+        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
     }
     EXPECT_EQ(StoredNames(1), STORED);
 }

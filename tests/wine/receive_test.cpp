@@ -691,6 +691,7 @@ bool ShowsTitle(HWND browser, const char *title)
 // stored as "RcvPath" and offered the next time.
 TEST_F(Receive, BrowseChoosesAndStoresTheReceiveFolder)
 {
+    ArmWatchdog("Receive.BrowseChoosesAndStoresTheReceiveFolder", 170);
     // On the prefix's own drive: the browser reads the mapped drive of the work folder
     // slowly, and sometimes not at all, under Wine.
     char temp[MAX_PATH];
@@ -709,14 +710,15 @@ TEST_F(Receive, BrowseChoosesAndStoresTheReceiveFolder)
         WaitListLoaded(u, dlg, 1);
         u.Click(dlg, IDC_RECEIVE_BROWSE);
         HWND browser = u.WaitDialogPrefix("Browse");
+        // The shell's folder tree fills slowly on a busy machine: generous waits.
         u.WaitUntil([&] { return lstrcmpiA(HighlightedFolder(browser).c_str(), "first") == 0; },
-                    "the receive folder preselected");
+                    "the receive folder preselected", 90000);
         title = ShowsTitle(browser, "Select the folder to store the received embroidery data.");
         // Another folder, as a user picking it in the tree.
         SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)second.c_str(), SMTO_NORMAL, 10000,
                             NULL);
         u.WaitUntil([&] { return lstrcmpiA(HighlightedFolder(browser).c_str(), "second folder") == 0; },
-                    "second folder highlighted");
+                    "second folder highlighted", 90000);
         u.Click(browser, IDOK);
         u.WaitGone(browser);
         Settle(dlg);
@@ -725,7 +727,7 @@ TEST_F(Receive, BrowseChoosesAndStoresTheReceiveFolder)
         u.Click(dlg, IDC_RECEIVE_BROWSE);
         browser = u.WaitDialogPrefix("Browse");
         u.WaitUntil([&] { return lstrcmpiA(HighlightedFolder(browser).c_str(), "second folder") == 0; },
-                    "the chosen folder preselected");
+                    "the chosen folder preselected", 90000);
         u.Click(browser, IDCANCEL);
         u.WaitGone(browser);
         u.Click(dlg, IDCANCEL);

@@ -14,7 +14,7 @@
 
 namespace uidrive {
 
-enum : DWORD { DEFAULT_TIMEOUT_MS = 15000 };
+enum : DWORD { DEFAULT_TIMEOUT_MS = 30000 };
 
 // A message box as the user sees it. `style` is rebuilt from what is on screen: the
 // icon (MB_ICONHAND, MB_ICONEXCLAMATION, MB_ICONINFORMATION, MB_ICONQUESTION), the
