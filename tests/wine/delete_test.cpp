@@ -1,71 +1,54 @@
 // Deleting designs through DeleteData: the Delete Designs dialog over the simulator's
-// machine, the confirmation, the delete list, and the wait dialog with its worker.
+// machine, the confirmation, the delete list, the wait dialog with its worker, and every
+// failure on the way.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
+#include <memory>
 
 #include "VembDlg.h"
 #include "delete/delete.h"
 #include "delete_wait_res.h"
-#include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "machinelist/design_list.h"
-#include "machinelist_support.h"
 #include "resource.h"
-#include "settings_support.h"
-#include "vemb_fixture.h"
+#include "vemb_helpers.h"
 
 using namespace vt;
 
 namespace {
 
-typedef std::vector<std::string> Names;
-typedef std::vector<int> Ints;
+using Ints = std::vector<int>;
 
 // Stored in this order (design numbers 1 to 8). Listed: ant (3), bee (7), cat (5), moth,
 // nut, oak, pine, rose: the first three items are designs 3, 7 and 5.
-const Names STORED = {"moth.vbd", "oak.vbd", "ant.vbd", "pine.vbd",
-                      "cat.vbd",  "rose.vbd", "bee.vbd", "nut.vbd"};
+const Names STORED = {"moth.vbd", "oak.vbd", "ant.vbd", "pine.vbd", "cat.vbd", "rose.vbd", "bee.vbd", "nut.vbd"};
 const Names WITHOUT_3_5_7 = {"moth.vbd", "oak.vbd", "pine.vbd", "rose.vbd", "nut.vbd"};
+const Shown SURE = {"Delete", "Are you sure?", MB_YESNO | MB_ICONQUESTION};
 
 class Delete : public VembTest {
 protected:
+    void SetUp() override
+    {
+        VembTest::SetUp();
+        PatchFaults();
+    }
     void SeedEight(int location = 1)
     {
         for (size_t i = 0; i < STORED.size(); ++i)
             SeedDesign(location, STORED[i], std::vector<char>(64, (char)i));
     }
-    // Runs `script` on the dialog once its `loads`th directory upload is listed, then waits
-    // for the dialog to go; DeleteData's result.
-    BOOL Run(const std::function<void(Ui &, HWND)> &script, size_t loads = 1,
-             const char *caption = "Delete Designs - COM Port",
-             BOOL(WINAPI *deleteData)(HWND) = Dll().DeleteData)
+    void Run(const std::function<void(Ui &, HWND)> &script, bool usb = false)
     {
-        UiScript ui([&](Ui &u) {
-            HWND dlg = u.WaitDialog(caption);
-            WaitListLoaded(u, dlg, loads);
-            script(u, dlg);
-            u.WaitGone(dlg);
-        });
-        BOOL result = deleteData(Owner());
-        ui.Join();
-        return result;
+        RunList(Owner(), Side::Delete, script, usb);
     }
 };
 
 std::vector<SimCall> DeleteCalls()
 {
-    std::vector<SimCall> calls;
-    for (const SimCall &c : ReadSimCalls())
-        if (c.op == "Protocol_Seq_Delete" || c.op == "USB_Erase_Sequence")
-            calls.push_back(c);
-    return calls;
+    return CallsOf({"Protocol_Seq_Delete", "USB_Erase_Sequence"});
 }
 
 Ints Numbers(const std::vector<SimCall> &calls)
@@ -76,19 +59,10 @@ Ints Numbers(const std::vector<SimCall> &calls)
     return numbers;
 }
 
-Names LastOps(size_t n)
-{
-    Names ops = SimOps();
-    return Names(ops.end() - std::min(n, ops.size()), ops.end());
-}
-
 // Ticks `items`, presses Delete and answers "Are you sure?" with Yes.
 void DeleteItems(Ui &u, HWND dlg, std::initializer_list<int> items)
 {
-    for (int item : items) {
-        ClickCheckBox(dlg, item);
-        Barrier(u, dlg);
-    }
+    Tick(u, dlg, items);
     u.Click(dlg, IDOK);
     u.Answer(u.WaitMessageBox("Delete"), IDYES);
 }
@@ -116,8 +90,7 @@ private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
     {
         const CWPRETSTRUCT *m = (const CWPRETSTRUCT *)lParam;
-        if (code == HC_ACTION && self_ && m->message == WM_SETTEXT &&
-            GetDlgCtrlID(m->hwnd) == IDC_DELETE_COUNTER) {
+        if (code == HC_ACTION && self_ && m->message == WM_SETTEXT && GetDlgCtrlID(m->hwnd) == IDC_DELETE_COUNTER) {
             self_->texts.push_back(WindowText(m->hwnd));
             self_->status.push_back(Dll().GetTransferStatus());
             if (self_->texts.back() == self_->closeAt_)
@@ -138,63 +111,54 @@ CounterWatch *CounterWatch::self_;
 TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
 {
     const struct {
-        Usb usb;
-        const char *caption, *op;
+        bool usb;
+        const char *op;
         int location;
         Ints clicks;
         Names ops;
     } cases[] = {
-        {Usb::Absent, "Delete Designs - COM Port", "Protocol_Seq_Delete", 1, {},
-         {"SIO_InitializeIO", "Protocol_Seq_Delete", "Protocol_Seq_Delete", "Protocol_Seq_Delete",
-          "SIO_TerminateIO"}},
+        {false, "Protocol_Seq_Delete", 1, {},
+         {"SIO_InitializeIO", "Protocol_Seq_Delete", "Protocol_Seq_Delete", "Protocol_Seq_Delete", "SIO_TerminateIO"}},
         // The frame's UsbTerminate follows the worker's.
-        {Usb::Present, "Delete Designs - USB Connected", "USB_Erase_Sequence", 6,
-         {IDC_LOCATION_OPEN_SAVE, IDC_LOCATION_ATA_CARD},
+        {true, "USB_Erase_Sequence", 6, {IDC_LOCATION_OPEN_SAVE, IDC_LOCATION_ATA_CARD},
          {"USB_Initialize", "USB_Erase_Sequence", "USB_Erase_Sequence", "USB_Erase_Sequence", "USB_Terminate",
           "USB_Terminate"}},
     };
-    size_t loads = 0;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.caption);
-        UseUsb(c.usb);
+        SCOPED_TRACE(ListTitle(Side::Delete, c.usb));
+        UseUsb(c.usb ? Usb::Present : Usb::Absent);
+        linksim::ResetMachine();
+        ClearRecordedMessageBoxes();
         SeedEight(c.location);
         CounterWatch watch;
         std::string label;
-        MessageBoxInfo sure;
-        BOOL result = Run(
+        Run(
             [&](Ui &u, HWND dlg) {
+                size_t loads = 1;
                 for (int id : c.clicks) {
                     u.Click(dlg, id);
                     WaitListLoaded(u, dlg, ++loads);
                 }
-                for (int item : {0, 1, 2}) {
-                    ClickCheckBox(dlg, item);
-                    Barrier(u, dlg);
-                }
+                Tick(u, dlg, {0, 1, 2});
                 label = ControlText(dlg, IDC_SELECTED_COUNT);
                 u.Click(dlg, IDOK);
-                sure = u.WaitMessageBox("Delete");
-                u.Answer(sure, IDYES);
+                u.Answer(u.WaitMessageBox("Delete"), IDYES);
+                u.WaitGone(dlg);
             },
-            ++loads, c.caption);
-        EXPECT_EQ(result, 1);
+            c.usb);
         EXPECT_EQ(label, "Selected designs : 3");
-        EXPECT_EQ(sure.text, "Are you sure?");
-        EXPECT_EQ(sure.style, (UINT)(MB_YESNO | MB_ICONQUESTION));
+        EXPECT_EQ(ModuleMessages(), std::vector<Shown>{SURE});
         EXPECT_EQ(watch.texts, (Names{"1  /  3", "2  /  3", "3  /  3"}));
         EXPECT_EQ(watch.status, (std::vector<UINT>{1, 1, 1}));
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
         std::vector<SimCall> calls = DeleteCalls();
-        calls.erase(calls.begin(), calls.end() - std::min<size_t>(3, calls.size()));
         EXPECT_EQ(Numbers(calls), (Ints{7, 5, 3}));
-        for (const SimCall &call : calls) {
-            EXPECT_EQ(call.op, c.op);
-            EXPECT_EQ(call.Arg("location"), std::to_string(c.location));
-        }
-        EXPECT_EQ(LastOps(c.ops.size()), c.ops);
+        for (const SimCall &call : calls)
+            EXPECT_EQ(call.op + " " + call.Arg("location"), c.op + std::string(" ") + std::to_string(c.location));
+        Names ops = SimOps();
+        EXPECT_EQ(Names(ops.end() - std::min(ops.size(), c.ops.size()), ops.end()), c.ops);
         EXPECT_EQ(StoredNames(c.location), WITHOUT_3_5_7);
     }
-    EXPECT_EQ(RecordedMessageBoxes().size(), 2u) << "the two confirmations";
 }
 
 // Delete is disabled while nothing is ticked (and Enter asks nothing then); No at the
@@ -205,29 +169,23 @@ TEST_F(Delete, NoKeepsTheListAndTheTicks)
     bool enabledBefore = true, open = false;
     Names before, after;
     Ints ticks;
-    EXPECT_EQ(Run([&](Ui &u, HWND dlg) {
-                  enabledBefore = IsControlEnabled(dlg, IDOK);
-                  PostMessageA(dlg, WM_COMMAND, IDOK, 0);  // Enter
-                  Barrier(u, dlg);
-                  for (int item : {1, 4}) {
-                      ClickCheckBox(dlg, item);
-                      Barrier(u, dlg);
-                  }
-                  before = ItemNames(dlg);
-                  u.Click(dlg, IDOK);
-                  u.Answer(u.WaitMessageBox("Delete"), IDNO);
-                  Barrier(u, dlg);
-                  open = IsWindowVisible(dlg) && IsControlEnabled(dlg, IDOK);
-                  after = ItemNames(dlg);
-                  ticks = TickedItems(dlg);
-                  u.Click(dlg, IDCANCEL);
-              }),
-              1);
+    Run([&](Ui &u, HWND dlg) {
+        enabledBefore = IsControlEnabled(dlg, IDOK);
+        PostMessageA(dlg, WM_COMMAND, IDOK, 0);  // Enter
+        Tick(u, dlg, {1, 4});
+        before = ItemNames(dlg);
+        u.Click(dlg, IDOK);
+        u.Answer(u.WaitMessageBox("Delete"), IDNO);
+        Barrier(u, dlg);
+        open = IsWindowVisible(dlg) && IsControlEnabled(dlg, IDOK);
+        after = ItemNames(dlg);
+        ticks = TickedItems(dlg);
+    });
     EXPECT_FALSE(enabledBefore);
     EXPECT_TRUE(open);
     EXPECT_EQ(after, before);
     EXPECT_EQ(ticks, (Ints{1, 4}));
-    EXPECT_EQ(RecordedMessageBoxes().size(), 1u) << "Enter with nothing ticked asked nothing";
+    EXPECT_EQ(ModuleMessages(), std::vector<Shown>{SURE}) << "Enter with nothing ticked asked nothing";
     EXPECT_TRUE(DeleteCalls().empty());
 }
 
@@ -238,27 +196,24 @@ TEST_F(Delete, BusyMachineAsksToRetry)
     SeedEight();
     SetFaults("busy=2\n");
     MessageBoxInfo busy, gaveUp;
-    EXPECT_EQ(Run([&](Ui &u, HWND dlg) {
-                  DeleteItems(u, dlg, {0});
-                  busy = u.WaitMessageBox("Delete");
-                  u.Answer(busy, IDRETRY);
-                  u.Answer(u.WaitMessageBox("Delete"), IDRETRY);
-              }),
-              1);
+    Run([&](Ui &u, HWND dlg) {
+        DeleteItems(u, dlg, {0});
+        busy = u.WaitMessageBox("Delete");
+        u.Answer(busy, IDRETRY);
+        u.Answer(u.WaitMessageBox("Delete"), IDRETRY);
+        u.WaitGone(dlg);
+    });
     SetFaults("busy=1\n");
-    EXPECT_EQ(Run(
-                  [&](Ui &u, HWND dlg) {
-                      DeleteItems(u, dlg, {0, 1, 2});
-                      u.Answer(u.WaitMessageBox("Delete"), IDCANCEL);
-                      gaveUp = u.WaitMessageBox("Delete");
-                      u.Answer(gaveUp, IDOK);
-                  },
-                  2),
-              1);
-    EXPECT_EQ(busy.text, "Now busy, try again later.\n");
+    Run([&](Ui &u, HWND dlg) {
+        DeleteItems(u, dlg, {0, 1, 2});
+        u.Answer(u.WaitMessageBox("Delete"), IDCANCEL);
+        gaveUp = u.WaitMessageBox("Delete");
+        u.Answer(gaveUp, IDOK);
+        u.WaitGone(dlg);
+    });
     EXPECT_EQ(busy.owner, (HWND)NULL);
     UINT style = 0;
-    EXPECT_TRUE(RecordedMessageBoxStyle("Delete", busy.text, &style));
+    EXPECT_TRUE(RecordedMessageBoxStyle("Delete", "Now busy, try again later.\n", &style));
     EXPECT_EQ(style, (UINT)(MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST));
     EXPECT_EQ(gaveUp.text.rfind("Loomstar link error 12 (detail 0).", 0), 0u) << gaveUp.text;
     std::vector<SimCall> calls = DeleteCalls();
@@ -289,67 +244,74 @@ TEST_F(Delete, ClosingTheWaitDialogFinishesTheDesignUnderWay)
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-// VembDlg.dll's thread creation, refused while set.
-volatile LONG g_refuseThreads;
-
-HANDLE WINAPI MaybeRefuseThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack, LPTHREAD_START_ROUTINE start,
-                                LPVOID parameter, DWORD flags, LPDWORD id)
+// Delete confirmed, but the delete list or the wait dialog cannot be had: the message, and
+// the dialog stays with nothing deleted. A link failure (the library's message while the
+// link is still open; on the first deletion no further one is tried) or a worker that cannot
+// be started ends both dialogs. DeleteData returns 1 every time.
+TEST_F(Delete, Failures)
 {
-    if (g_refuseThreads) {
-        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-        return NULL;
-    }
-    return CreateThread(security, stack, start, parameter, flags, id);
-}
-
-// A failure shows one message, the library's while the link is still open, and ends both
-// dialogs, nothing deleted: on the first deletion nothing further is tried; a port that
-// does not open tries nothing. A worker thread that cannot be had ends the wait dialog with
-// a message of its own (the module's import of CreateThread refuses it).
-TEST_F(Delete, FailuresEndBothDialogs)
-{
-    SeedEight();
-    uidrive::PatchImport(Dll().module, "kernel32.dll", "CreateThread", (void *)MaybeRefuseThread);
+    const Shown noMemory = {"Preview", "Not enough memory space.", MB_ICONHAND};
     const struct {
+        const char *what;
+        bool usb, refuseDialog;
+        CallFault *fault;
+        int pass;
         const char *faults;
-        bool refuseThread;
-        const char *message;
+        std::vector<Shown> told;
+        const char *link;
         size_t deletions;
         Names lastOps;
+        bool stays;
     } cases[] = {
-        {"fail.Protocol_Seq_Delete=5,77\n", false, "Loomstar link error 5 (detail 77).", 1,
-         {"Protocol_Seq_Delete", "DisplayMessageByReturnCode", "SIO_TerminateIO"}},
-        {"fail.SIO_InitializeIO=2\n", false, "Loomstar link error 2 (detail 0).", 0,
-         {"SIO_InitializeIO", "DisplayMessageByReturnCode", "SIO_TerminateIO"}},
-        {"", true, "Failed to create a thread.", 0,
-         {"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}},
+        {"no block", false, false, &g_globalAlloc, 0, "", {SURE, noMemory}, nullptr, 0, {}, true},
+        {"block not locked", false, false, &g_globalLock, 0, "", {SURE, noMemory}, nullptr, 0, {}, true},
+        {"no wait dialog", false, true, nullptr, 0, "",
+         {SURE, {"Delete", "Failed to create Window.", MB_TOPMOST | MB_ICONHAND}}, nullptr, 0, {}, true},
+        {"first deletion fails", false, false, nullptr, 0, "fail.Protocol_Seq_Delete=5,77\n", {SURE}, "Delete 5/77", 1,
+         {"Protocol_Seq_Delete", "DisplayMessageByReturnCode", "SIO_TerminateIO"}, false},
+        {"serial line", false, false, nullptr, 0, "fail.SIO_InitializeIO=2\n", {SURE}, "Delete 2/0", 0,
+         {"SIO_InitializeIO", "DisplayMessageByReturnCode", "SIO_TerminateIO"}, false},
+        {"USB link", true, false, &g_usbOpen, 1, "", {SURE}, "Delete 1/0", 0, {}, false},
+        {"no worker", false, false, &g_thread, 0, "", {SURE, {"Delete", "Failed to create a thread.", MB_ICONHAND}},
+         nullptr, 0, {"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}, false},
     };
-    size_t loads = 0;
     for (const auto &c : cases) {
-        SCOPED_TRACE(c.message);
+        SCOPED_TRACE(c.what);
+        UseUsb(c.usb ? Usb::Present : Usb::Absent);
+        linksim::ResetMachine();
+        SeedEight();
+        SetFaults("message=log\n");
         ClearRecordedMessageBoxes();
-        size_t deletionsBefore = DeleteCalls().size();
-        MessageBoxInfo failure;
-        EXPECT_EQ(Run(
-                      [&](Ui &u, HWND dlg) {
-                          SetFaults(c.faults);
-                          g_refuseThreads = c.refuseThread;
-                          DeleteItems(u, dlg, {0, 1, 2});
-                          failure = u.WaitMessageBox("Delete");
-                          u.Answer(failure, IDOK);
-                      },
-                      ++loads),
-                  1);
-        g_refuseThreads = 0;
-        SetFaults("");
-        EXPECT_EQ(failure.text.rfind(c.message, 0), 0u) << failure.text;
-        EXPECT_EQ(failure.style, (UINT)MB_ICONHAND);
-        EXPECT_EQ(RecordedMessageBoxes().size(), 2u);
-        EXPECT_EQ(DeleteCalls().size() - deletionsBefore, c.deletions);
-        EXPECT_EQ(LastOps(3), c.lastOps);
+        std::unique_ptr<DialogRefusal> refusal(c.refuseDialog ? new DialogRefusal("Delete Designs", 1) : nullptr);
+        bool stays = false;
+        Run(
+            [&](Ui &u, HWND dlg) {
+                Tick(u, dlg, {0, 1, 2});
+                SetFaults(std::string(c.faults) + "message=log\n");
+                if (c.fault)
+                    c.fault->Arm(c.pass);
+                u.Click(dlg, IDOK);
+                u.Answer(u.WaitMessageBox("Delete"), IDYES);
+                if (c.stays)
+                    u.Answer(u.WaitMessageBox(c.told.back().caption), IDOK);
+                else
+                    AnswerUntilGone(u, dlg);
+                Settle(dlg);
+                stays = IsWindow(dlg) && IsWindowVisible(dlg);
+            },
+            c.usb);
+        EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
+        EXPECT_EQ(stays, c.stays);
+        EXPECT_EQ(ModuleMessages(), c.told);
+        EXPECT_EQ(LinkMessages(), c.link ? Names{c.link} : Names{});
+        EXPECT_EQ(DeleteCalls().size(), c.deletions);
+        Names ops = SimOps();
+        if (!c.lastOps.empty()) {
+            EXPECT_EQ(Names(ops.end() - std::min<size_t>(3, ops.size()), ops.end()), c.lastOps);
+        }
+        EXPECT_EQ(StoredNames(1), STORED);
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
     }
-    EXPECT_EQ(StoredNames(1), STORED);
 }
 
 // A design number travels in one byte: of 260 records the list shows the first 255, so
@@ -366,63 +328,12 @@ TEST_F(Delete, ListStopsAtTheLastNumberOneByteCarries)
         side->listView = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 99, 99, Owner(),
                                          (HMENU)IDC_DESIGN_LIST, GetModuleHandleA(NULL), NULL);
         FillDesignList(*side, Owner());
-        int items = ItemCount(Owner());
-        EXPECT_EQ(items, 255);
-        EXPECT_EQ(ItemData(Owner(), items - 1), 255);
+        Names items = ItemNames(Owner());
+        EXPECT_EQ(items.size(), 255u);
+        EXPECT_EQ(ItemData(Owner(), 254), 255);
         DestroyWindow(side->listView);
         side->listView = NULL;
     }
-}
-
-INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
-TEST_F(Delete, Templates)
-{
-    HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_DELETE_DESIGNS), Owner(),
-                                     QuietDlgProc, 0);
-    ASSERT_NE(dialog, (HWND)NULL);
-    EXPECT_EQ(WindowText(dialog), "Delete Designs");
-    const DWORD FRAME = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
-    EXPECT_EQ((DWORD)GetWindowLongA(dialog, GWL_STYLE) & FRAME, FRAME);
-    const DWORD LIST = LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOCOLUMNHEADER | WS_TABSTOP;
-    ExpectLayout(dialog, 287, 168,
-                 {
-                     {1000, "SysListView32", "", 7, 24, 110, 122, LIST, 0, 0},
-                     {1008, "Button", "Built-in", 216, 58, 58, 13, 0, 0xF, BS_AUTORADIOBUTTON},
-                     {1009, "Button", "ATA PC Card", 216, 74, 58, 13, 0, 0xF, BS_AUTORADIOBUTTON},
-                     {1001, "Button", "Auto Preview", 133, 126, 64, 10, 0, 0xF, BS_AUTOCHECKBOX},
-                     {1002, "Button", "Show Preview", 131, 140, 66, 14, 0, 0xF, BS_PUSHBUTTON},
-                     {1011, "Button", "Select All Designs", 211, 24, 69, 14, 0, 0xF, BS_PUSHBUTTON},
-                     {1, "Button", "Delete", 211, 115, 69, 14, 0, 0xF, BS_DEFPUSHBUTTON},
-                     {2, "Button", "Cancel", 211, 147, 69, 14, 0, 0xF, BS_PUSHBUTTON},
-                     {1003, "Static", "", 130, 30, 66, 80, SS_SUNKEN, SS_TYPEMASK, SS_ETCHEDFRAME},
-                     {-1, "Button", "Preview", 123, 19, 82, 142, 0, 0xF, BS_GROUPBOX},
-                     {-1, "Button", "Delete From", 211, 48, 69, 42, 0, 0xF, BS_GROUPBOX},
-                     {1026, "Static", "", 134, 113, 59, 10, 0, SS_TYPEMASK, SS_LEFT},
-                     {1007, "Static", "", 7, 148, 110, 13, SS_SUNKEN, SS_TYPEMASK, SS_CENTER},
-                     {1029, "Button", "Select Open/Save folder.", 13, 7, 106, 13, 0, 0xF, BS_AUTOCHECKBOX},
-                 });
-    EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, 1003), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
-    Ints order;
-    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
-        order.push_back((short)GetDlgCtrlID(c));
-    EXPECT_EQ(order, (Ints{1000, 1008, 1009, 1001, 1002, 1011, 1, 2, 1003, -1, -1, 1026, 1007, 1029}));
-    DestroyWindow(dialog);
-
-    HWND wait = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_DELETE_WAIT), Owner(),
-                                   QuietDlgProc, 0);
-    ASSERT_NE(wait, (HWND)NULL);
-    EXPECT_EQ(WindowText(wait), "Delete Designs");
-    EXPECT_EQ((DWORD)GetWindowLongA(wait, GWL_STYLE) & FRAME, FRAME);
-    ExpectLayout(wait, 207, 36,
-                 {
-                     {-1, "Static", "Wait a minute.  Now deleting.", 16, 4, 132, 11, 0, SS_TYPEMASK, SS_CENTER},
-                     {1014, "Static", "", 145, 16, 55, 11, 0, SS_TYPEMASK, SS_CENTER},
-                 });
-    DestroyWindow(wait);
 }
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "machinelist_support.h"
 #include "message_box_log.h"
 #include "vemb_helpers.h"
 

@@ -1,14 +1,22 @@
-// The module frame: exports, temporary paths, the Open/Save name limit, the USB loader
-// and its guards.
+// The module frame: exports, temporary paths, the Open/Save name limit, the USB loader and
+// its guards, the export frame when a dialog cannot be created, and the dialog templates.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
-#include "frame/controls.h"
+#include <functional>
+
+#include "check_files_res.h"
+#include "comm_settings_res.h"
+#include "design_name_res.h"
+#include "directory_upload_res.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
+#include "machine_version_res.h"
+#include "resource.h"
+#include "send_designs_res.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -19,107 +27,89 @@ class Frame : public VembTest {};
 
 TEST_F(Frame, DllExportsExactlyTheNineNames)
 {
-    HMODULE dll = Dll().module;
-    ASSERT_NE(dll, nullptr);
-    BYTE *base = (BYTE *)dll;
+    BYTE *base = (BYTE *)Dll().module;
+    ASSERT_NE(base, nullptr);
     IMAGE_NT_HEADERS *nt = (IMAGE_NT_HEADERS *)(base + ((IMAGE_DOS_HEADER *)base)->e_lfanew);
     EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
     IMAGE_DATA_DIRECTORY dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     IMAGE_EXPORT_DIRECTORY *exports = (IMAGE_EXPORT_DIRECTORY *)(base + dir.VirtualAddress);
-    std::vector<std::string> names;
-    DWORD *nameRvas = (DWORD *)(base + exports->AddressOfNames);
+    Names names;
     for (DWORD i = 0; i < exports->NumberOfNames; ++i)
-        names.push_back((const char *)(base + nameRvas[i]));
-    std::vector<std::string> expected = {"CheckVersionDlg",   "DeleteData",       "DirectDownload",
-                                         "DirectFilesDownload", "GetTransferStatus", "GetVersionCode",
-                                         "SetSerialCommParamDlg", "TransferVBDFiles", "UploadData"};
-    EXPECT_EQ(names, expected);
-}
-
-TEST_F(Frame, TempFilePathNamesTheExecutablesFolder)
-{
-    EXPECT_EQ(std::string(TempFilePath("$$UPLDir.tmp")), ExeDir() + "$$UPLDir.tmp");
+        names.push_back((const char *)(base + ((DWORD *)(base + exports->AddressOfNames))[i]));
+    EXPECT_EQ(names,
+              (Names{"CheckVersionDlg", "DeleteData", "DirectDownload", "DirectFilesDownload", "GetTransferStatus",
+                     "GetVersionCode", "SetSerialCommParamDlg", "TransferVBDFiles", "UploadData"}));
     // The send list name comes with a leading backslash: the separator doubles.
+    EXPECT_EQ(std::string(TempFilePath("$$UPLDir.tmp")), ExeDir() + "$$UPLDir.tmp");
     EXPECT_EQ(std::string(TempFilePath("\\SendList.tp$")), ExeDir() + "\\SendList.tp$");
 }
 
-// A name of exactly 36 characters fits the Open/Save folder; 37 do not.
+// A name of exactly 36 characters fits the Open/Save folder; 37 do not, and the message
+// names the whole tested text.
 TEST_F(Frame, OpenSaveNameLimitIs36Characters)
 {
-    std::string fits = std::string(32, 'a') + ".vbd";
-    std::string tooLong = std::string(33, 'b') + ".vbd";
+    std::string fits = std::string(32, 'a') + ".vbd", tooLong = std::string(33, 'b') + ".vbd";
     EXPECT_TRUE(CheckOpenSaveName(Owner(), fits.c_str(), NULL));
     EXPECT_TRUE(CheckOpenSaveName(Owner(), NULL, ("C:\\some\\deep\\folder\\" + fits).c_str()));
-    EXPECT_TRUE(RecordedMessageBoxes().empty());
-
     UiScript ui([&](Ui &u) {
         MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-        EXPECT_EQ(box.text, "The Open/Save Folder does not support the long file names such as \"" + tooLong +
-                                "\".\nPlease shorten the file name to 32 characters or less.");
-        EXPECT_EQ(box.style, (UINT)MB_ICONHAND);
         EXPECT_EQ(box.owner, Owner());
         u.Answer(box, IDOK);
     });
-    BOOL ok = CheckOpenSaveName(Owner(), NULL, ("C:\\designs\\" + tooLong).c_str());
+    EXPECT_FALSE(CheckOpenSaveName(Owner(), NULL, ("C:\\designs\\" + tooLong).c_str()));
     ui.Join();
-    EXPECT_FALSE(ok);
+    EXPECT_EQ(ModuleMessages(),
+              (std::vector<Shown>{{"File Name Error",
+                                   "The Open/Save Folder does not support the long file names such "
+                                   "as \"" +
+                                       tooLong + "\".\nPlease shorten the file name to 32 characters or less.",
+                                   MB_ICONHAND}}));
 }
 
 TEST_F(Frame, DropLongNamesDeletesEveryLongNameAndTellsOnce)
 {
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_LIST, 0, 0, 200, 200, Owner(), NULL, NULL, NULL);
-    const std::string names[] = {"short.vbd", std::string(40, 'x') + ".vbd", std::string(32, 'k') + ".vbd",
-                                 std::string(33, 'y') + ".vbd", "C:\\" + std::string(50, 'd') + "\\ok.vbd"};
+    const Names names = {"short.vbd", std::string(40, 'x') + ".vbd", std::string(32, 'k') + ".vbd",
+                         std::string(33, 'y') + ".vbd", "C:\\" + std::string(50, 'd') + "\\ok.vbd"};
     for (int i = 0; i < 5; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
+        LVITEMA item = {LVIF_TEXT, i};
         item.pszText = const_cast<char *>(names[i].c_str());
         SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
     }
-    UiScript ui([&](Ui &u) {
-        MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-        EXPECT_EQ(box.text, "The Open/Save Folder does not support the long file names of more than 32 "
-                            "characters.Some files failed to transfer.");
-        EXPECT_EQ(box.style, (UINT)MB_ICONEXCLAMATION);
-        u.Answer(box, IDOK);
-    });
+    UiScript ui([&](Ui &u) { u.Answer(u.WaitMessageBox("File Name Error"), IDOK); });
     DropLongNames(Owner(), list);
     ui.Join();
-    EXPECT_EQ(RecordedMessageBoxes().size(), 1u);
-    EXPECT_EQ(ListItemTexts(list), (std::vector<std::string>{names[0], names[2], names[4]}));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error",
+                                                     "The Open/Save Folder does not support the long file names of "
+                                                     "more than 32 characters.Some files failed to transfer.",
+                                                     MB_ICONEXCLAMATION}}));
+    EXPECT_EQ(ListItemTexts(list), (Names{names[0], names[2], names[4]}));
     DestroyWindow(list);
 }
 
-TEST_F(Frame, WithoutTheUsbLibraryEveryGuardAnswersItsFallback)
+// Without the library every guard answers its fallback (UsbEventProc 1: " - USB Connected"
+// after a device change); a library that lacks only USB_Opening_Sequence, which the module
+// never calls, is refused and freed; the whole one is bound and initialises.
+TEST_F(Frame, OnlyACompleteUsbLibraryIsKeptAndEveryGuardHasItsFallback)
 {
-    EXPECT_EQ(LoadUsbLibrary(), 0);
-    EXPECT_FALSE(UsbLibraryLoaded());
-    DWORD detail = 0;
-    EXPECT_EQ(UsbInitialize(Owner(), NULL), USB_NO_LIBRARY);
-    EXPECT_EQ(UsbEventProc(Owner(), 0, 0), 1);
-    EXPECT_EQ(UsbTerminate(), 0);
-    EXPECT_EQ(UsbDownloadSequence(NULL, 0, &detail, NULL), -3);
-    EXPECT_EQ(UsbDirectDownloadSequence(0, 0, "", 1, &detail, NULL), -3);
-    EXPECT_EQ(UsbUploadSequence(NULL, 0, &detail, NULL), -3);
-    EXPECT_EQ(UsbEraseSequence(1, 1, &detail, NULL), -3);
-    EXPECT_EQ(UsbDirUploadSequence("", 1, &detail, NULL), -3);
-    EXPECT_EQ(UsbDisplayMessageByReturnCode(Owner(), "x", 1, 0), -3);
-    UnloadUsbLibrary();
+    for (Usb usb : {Usb::Absent, Usb::NoOpening}) {
+        UseUsb(usb);
+        EXPECT_EQ(LoadUsbLibrary(), 0);
+        EXPECT_FALSE(UsbLibraryLoaded());
+        EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
+        DWORD detail = 0;
+        EXPECT_EQ(UsbInitialize(Owner(), NULL), USB_NO_LIBRARY);
+        EXPECT_EQ(UsbEventProc(Owner(), 0, 0), 1);
+        EXPECT_EQ(UsbTerminate(), 0);
+        EXPECT_EQ(UsbDownloadSequence(NULL, 0, &detail, NULL), -3);
+        EXPECT_EQ(UsbDirectDownloadSequence(0, 0, "", 1, &detail, NULL), -3);
+        EXPECT_EQ(UsbUploadSequence(NULL, 0, &detail, NULL), -3);
+        EXPECT_EQ(UsbEraseSequence(1, 1, &detail, NULL), -3);
+        EXPECT_EQ(UsbDirUploadSequence("", 1, &detail, NULL), -3);
+        EXPECT_EQ(UsbDisplayMessageByReturnCode(Owner(), "x", 1, 0), -3);
+        UnloadUsbLibrary();
+    }
     EXPECT_TRUE(SimOps().empty());
-}
-
-// A library that lacks only USB_Opening_Sequence, which the module never calls, is refused
-// and freed again; the whole one is bound and initialises.
-TEST_F(Frame, OnlyACompleteUsbLibraryIsKept)
-{
-    UseUsb(Usb::NoOpening);
-    EXPECT_EQ(LoadUsbLibrary(), 0);
-    EXPECT_FALSE(UsbLibraryLoaded());
-    EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
-    EXPECT_EQ(UsbInitialize(Owner(), NULL), USB_NO_LIBRARY);
-    UnloadUsbLibrary();
-
     UseUsb(Usb::Present);
     ASSERT_EQ(LoadUsbLibrary(), 1);
     EXPECT_EQ(UsbInitialize(Owner(), NULL), 0);
@@ -128,24 +118,125 @@ TEST_F(Frame, OnlyACompleteUsbLibraryIsKept)
     EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
 }
 
-// Each frame loads and unloads the library: the locks are created and deleted once per
-// export.
-static INT_PTR NoDialog(HWND)
-{
-    EXPECT_TRUE(UsbLibraryLoaded());
-    return 1;
-}
-
+// Each frame loads and unloads the library: the locks are created and deleted once per export.
 TEST_F(Frame, TwoFramesInARowCreateAndDeleteTheLocksOnceEach)
 {
     UseUsb(Usb::Present);
     UsbLockCounts before = GetUsbLockCounts();
-    EXPECT_EQ(RunTransferFrame(Owner(), NoDialog), 1);
-    EXPECT_EQ(RunTransferFrame(Owner(), NoDialog), 1);
+    auto noDialog = [](HWND) -> INT_PTR { return UsbLibraryLoaded() ? 1 : 5; };
+    EXPECT_EQ(RunTransferFrame(Owner(), noDialog), 1);
+    EXPECT_EQ(RunTransferFrame(Owner(), noDialog), 1);
     UsbLockCounts after = GetUsbLockCounts();
     EXPECT_EQ(after.created - before.created, 2);
     EXPECT_EQ(after.deleted - before.deleted, 2);
     EXPECT_FALSE(UsbLibraryLoaded());
+}
+
+// A transfer export whose dialog cannot be created returns 0 after its usual clean-up: the
+// USB link terminated and unloaded, and nothing shown.
+TEST_F(Frame, DialogThatCannotBeCreatedReturnsZero)
+{
+    UseUsb(Usb::Present);
+    std::vector<char> design = DesignBytes(300, 1);
+    std::string list = WriteSendList(In("host.lst"), {WriteDesign(In("a.vbd"))});
+    const std::pair<const char *, std::function<int()>> exports[] = {
+        {"Send Designs",
+         [&] { return Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x"); }},
+        {"Send Designs", [&] { return Dll().DirectFilesDownload(Owner(), list.c_str(), 0); }},
+        {"Receive Designs", [&] { return (int)Dll().UploadData(Owner()); }},
+        {"Delete Designs", [&] { return (int)Dll().DeleteData(Owner()); }},
+    };
+    for (auto &e : exports) {
+        SCOPED_TRACE(e.first);
+        linksim::ResetMachine();
+        SetFaults("message=log\n");
+        DialogRefusal refusal(e.first);
+        EXPECT_EQ(e.second(), 0);
+        EXPECT_EQ(DialogRefusal::Refused(), 1);
+        EXPECT_EQ(SimOps(), Names{"USB_Terminate"});
+        EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL) << "unloaded";
+        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    }
+    EXPECT_TRUE(ModuleMessages().empty());
+}
+
+// The controls of a dialog in template (tab) order: id, class with its button or static
+// type (BS_PUSHBUTTON 0, BS_DEFPUSHBUTTON 1, BS_AUTOCHECKBOX 3, BS_GROUPBOX 7,
+// BS_AUTORADIOBUTTON 9; SS_LEFT 0, SS_CENTER 1, SS_ETCHEDFRAME 18), text.
+Names Controls(HWND dialog)
+{
+    Names controls;
+    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        std::string cls = uidrive::ClassOf(w);
+        DWORD style = (DWORD)GetWindowLongA(w, GWL_STYLE);
+        if (cls == "Button" || cls == "Static")
+            cls += "/" + std::to_string(style & (cls == "Button" ? BS_TYPEMASK : SS_TYPEMASK));
+        controls.push_back(std::to_string((short)GetDlgCtrlID(w)) + " " + cls +
+                           (cls == "ComboBox" ? "" : " " + WindowText(w)));
+    }
+    return controls;
+}
+
+INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
+// Every dialog template as designed: caption, client size in dialog units where given, and
+// its controls.
+TEST_F(Frame, Templates)
+{
+    const struct {
+        int id;
+        const char *caption;
+        int w, h;
+        Names controls;
+    } templates[] = {
+        {IDD_RECEIVE_DESIGNS, "Receive Designs", 293, 185,
+         {"1000 SysListView32 List1", "1001 Button/3 Auto Preview", "1002 Button/0 Show Preview",
+          "1005 Button/0 Select All Designs", "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card",
+          "1028 Button/9 PC Design Card", "1022 Button/0 Browse", "1 Button/1 Receive", "2 Button/0 Cancel",
+          "1003 Static/18 ", "-1 Button/7 Preview", "-1 Button/7 Receive From", "-1 Static/0 Folder :", "1021 Edit ",
+          "1026 Static/0 ", "1007 Static/1 ", "1029 Button/3 Select Open/Save folder."}},
+        {IDD_DELETE_DESIGNS, "Delete Designs", 287, 168,
+         {"1000 SysListView32 ", "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card", "1001 Button/3 Auto Preview",
+          "1002 Button/0 Show Preview", "1011 Button/0 Select All Designs", "1 Button/1 Delete", "2 Button/0 Cancel",
+          "1003 Static/18 ", "-1 Button/7 Preview", "-1 Button/7 Delete From", "1026 Static/0 ", "1007 Static/1 ",
+          "1029 Button/3 Select Open/Save folder."}},
+        {IDD_DIRECTORY_UPLOAD, "Receive Design List", 259, 44,
+         {"1017 Static/1 Receiving design lists from Loomstar.", "1007 msctls_progress32 "}},
+        {IDD_RECEIVE_PROGRESS, "Receive Designs", 251, 114,
+         {"1 Button/1 Start", "2 Button/0 Cancel", "1007 msctls_progress32 ",
+          "1012 Static/1 Ready to receive designs.\nClick [Start] button.", "1013 SysAnimate32 ", "1014 Static/1 "}},
+        {IDD_DELETE_WAIT, "Delete Designs", 207, 36, {"-1 Static/1 Wait a minute.  Now deleting.", "1014 Static/1 "}},
+        {IDD_SEND_DESIGNS, "Send Designs", 0, 0,
+         {"1 Button/1 Start", "2 Button/0 Cancel", "1028 Button/0 Name", "-1 Button/7 Send to ",
+          "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card", "1029 Button/3 Select Open/Save folder.",
+          "1013 SysAnimate32 ", "1014 Static/0 ", "1007 msctls_progress32 Progress1",
+          "1012 Static/1 Ready to send designs.\nClick [Start] button."}},
+        {IDD_CHECK_FILES, "Check Files", 0, 0, {"1017 Static/1 Receiving design information from Loomstar."}},
+        {IDD_DESIGN_NAME, "Vbd Name", 0, 0,
+         {"-1 Static/0 Enter the file name to save in Loomstar.", "1020 Edit ", "1 Button/1 OK", "2 Button/0 Cancel"}},
+        {IDD_COMM_SETTINGS, "Communication Settings", 0, 0,
+         {"1001 ComboBox", "-1 Static/2 COM", "-1 Button/7 Communication speed", "1023 Button/9 4800 bps",
+          "1024 Button/9 9600 bps", "1004 Button/9 19200 bps", "1005 Button/9 38400 bps", "1006 Button/9 57600 bps",
+          "1 Button/1 OK", "2 Button/0 Cancel"}},
+        {IDD_MACHINE_VERSION, "Confirm Machine's Version", 0, 0,
+         {"1 Button/1 OK", "2 Button/0 Cancel", "1030 Button/9 Version 2.1 or earlier", "1031 Button/9 Version 2.2",
+          "-1 Button/7 Select the version of  Loomstar 9000", "1032 Static/0 ..."}},
+    };
+    for (const auto &t : templates) {
+        SCOPED_TRACE(t.caption);
+        HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(t.id), Owner(), QuietDlgProc, 0);
+        ASSERT_NE(dialog, (HWND)NULL);
+        EXPECT_EQ(WindowText(dialog), t.caption);
+        RECT client, size = {0, 0, t.w, t.h};
+        GetClientRect(dialog, &client);
+        MapDialogRect(dialog, &size);
+        EXPECT_TRUE(!t.w || (client.right == size.right && client.bottom == size.bottom)) << "client size";
+        EXPECT_EQ(Controls(dialog), t.controls);
+        DestroyWindow(dialog);
+    }
 }
 
 }  // namespace

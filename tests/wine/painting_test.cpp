@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "machinelist_support.h"
 #include "vemb_helpers.h"
 
 using namespace vt;

@@ -14,86 +14,41 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <string>
-#include <vector>
+#include <memory>
 
 #include "designgen/design_writer.h"
 #include "picker_res.h"
 #include "resource.h"
+#include "send/picker.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
-using Names = std::vector<std::string>;
 
 namespace {
 
-const char LIST_FULL[] = "100 designs have been selected.\nNo more design can be selected.";
-const char LONG_NAMES_DROPPED[] = "The Open/Save Folder does not support the long file names of more than 32 "
-                                  "characters.Some files failed to transfer.";
 const char SEND_DESIGNS[] = "Send Designs - COM Port";
 
-std::string ClassOf(HWND window)
+BOOL CALLBACK Collect(HWND window, LPARAM list)
 {
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
-BOOL CALLBACK Collect(HWND w, LPARAM p)
-{
-    reinterpret_cast<std::vector<HWND> *>(p)->push_back(w);
+    ((std::vector<HWND> *)list)->push_back(window);
     return TRUE;
 }
 
-// One opening of the picker as the script sees it.
+// One opening of the picker as the script sees it: the common dialog ("Select Designs"), the
+// module's child dialog, the common dialog's file name box and the chosen-designs list.
 struct Picker {
-    HWND common = NULL;   // the common dialog ("Select Designs")
-    HWND child = NULL;    // the module's child dialog
-    HWND nameBox = NULL;  // the common dialog's file name box
-    HWND chosen = NULL;   // the chosen-designs list
+    HWND common = NULL, child = NULL, nameBox = NULL, chosen = NULL;
 
-    std::vector<HWND> Descendants() const
-    {
-        std::vector<HWND> all;
-        EnumChildWindows(common, Collect, reinterpret_cast<LPARAM>(&all));
-        return all;
-    }
-    // The common dialog's file list; the shell view makes a new one for every folder.
-    HWND FileList() const
-    {
-        for (HWND w : Descendants())
-            if (ClassOf(w) == "SysListView32" && w != chosen && IsWindowVisible(w))
-                return w;
-        return NULL;
-    }
     // Selects the file list's items with these texts, all others deselected unless `add`.
+    // (The shell view makes a new file list for every folder.)
     void Select(const Names &names, bool add = false) const
     {
-        HWND files = FileList();
+        HWND files = uidrive::FindPickerWindows(common).files;
+        LVITEMA none = {0, 0, 0, 0, LVIS_SELECTED};
         if (!add)
-            SetSelected(files, -1, false);
-        Names items = ListItemTexts(files);
-        for (const std::string &name : names) {
-            auto at = std::find(items.begin(), items.end(), name);
-            EXPECT_NE(at, items.end()) << "no file list item \"" << name << "\"";
-            if (at != items.end())
-                SetSelected(files, (int)(at - items.begin()), true);
-        }
-    }
-    static void SetSelected(HWND list, int item, bool selected)
-    {
-        LVITEMA lv = {};
-        lv.stateMask = LVIS_SELECTED | (selected ? LVIS_FOCUSED : 0);
-        lv.state = selected ? LVIS_SELECTED | LVIS_FOCUSED : 0;
-        SendMessageA(list, LVM_SETITEMSTATE, item, (LPARAM)&lv);
-    }
-    void SelectRows(const std::vector<int> &rows) const
-    {
-        SetSelected(chosen, -1, false);
-        for (int row : rows)
-            SetSelected(chosen, row, true);
+            SendMessageA(files, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
+        EXPECT_EQ(uidrive::SelectListItemsByText(files, names), (int)names.size()) << "file list items missing";
     }
     // Types into the file name box, with nothing selected in the file list.
     void Type(const std::string &text) const
@@ -107,51 +62,39 @@ struct Picker {
         SendMessageA(common, CDM_GETFOLDERPATH, sizeof folder, (LPARAM)folder);
         return folder;
     }
-    // Waits until the host's thread has handled what was posted to it (the picker's
-    // windows all belong to it).
-    void Pass(Ui &u) const { PassPosted(u, chosen); }
-    // Presses a button and waits until the host's thread has handled the press (or shows a
-    // message box).
-    void Press(Ui &u, HWND dialog, int controlId) const
+    // Presses a button and waits until the host's thread (the picker's windows all belong to
+    // it) has handled the press, or shows a message box.
+    void Press(Ui &u, int controlId, HWND dialog = NULL) const
     {
-        u.Click(dialog, controlId);
-        Pass(u);
+        u.Click(dialog ? dialog : child, controlId);
+        PassPosted(u, chosen);
     }
     // Types each name and presses ">>".
     void AddTyped(Ui &u, const Names &names) const
     {
         for (const std::string &name : names) {
             Type(name);
-            Press(u, child, IDC_PICKER_ADD);
+            Press(u, IDC_PICKER_ADD);
         }
     }
     Names Rows(int column = 0) const { return ListItemTexts(chosen, column); }
     std::string Totals() const { return ControlText(child, IDC_PICKER_TOTALS); }
-    // The preview as the child dialog paints it: the design on show (the preview box's
-    // tooltip) and its hoop.
-    std::string Shown() const
-    {
-        UpdateWindow(child);
-        return ToolTip(IDC_PREVIEW_BOX);
-    }
     std::string Hoop() const
     {
         UpdateWindow(child);
         return ControlText(child, IDC_HOOP_LABEL);
     }
     // The text the child dialog's tooltip gives for one of its controls, asked like the
-    // tooltip asks when the mouse rests on it. The tooltip window is owned by the common
-    // dialog; the ANSI query gives at most 80 characters under Wine, the wide one all.
+    // tooltip asks when the mouse rests on it (for the preview box: the design on show). The
+    // ANSI query gives at most 80 characters under Wine, the wide one all.
     std::string ToolTip(int controlId) const
     {
+        UpdateWindow(child);
         std::vector<HWND> all;
-        EnumWindows(Collect, reinterpret_cast<LPARAM>(&all));
+        EnumWindows(Collect, (LPARAM)&all);
         for (HWND w : all) {
-            TOOLINFOW tool = {};
-            tool.cbSize = TTTOOLINFOW_V2_SIZE;
-            tool.hwnd = child;
-            tool.uId = (UINT_PTR)GetDlgItem(child, controlId);
-            if (ClassOf(w) != TOOLTIPS_CLASSA || GetWindow(w, GW_OWNER) != common ||
+            TOOLINFOW tool = {TTTOOLINFOW_V2_SIZE, 0, child, (UINT_PTR)GetDlgItem(child, controlId)};
+            if (uidrive::ClassOf(w) != TOOLTIPS_CLASSA || GetWindow(w, GW_OWNER) != common ||
                 !SendMessageW(w, TTM_GETTOOLINFOW, 0, (LPARAM)&tool))
                 continue;
             wchar_t text[1024] = L"";
@@ -163,40 +106,13 @@ struct Picker {
         }
         return "(no tool)";
     }
-    // Pixels of the preview box on the screen, once painted, that are neither the drawing
-    // area's white nor the grey around it: the stitches drawn. The box has 3 pixels of border
-    // and draws a 2-pixel etched frame over its client area.
-    int StitchPixels() const
-    {
-        UpdateWindow(child);
-        RECT box;
-        GetWindowRect(GetDlgItem(child, IDC_PREVIEW_BOX), &box);
-        HDC screen = GetDC(NULL);
-        int count = 0;
-        for (int y = box.top + 5; y < box.bottom - 5; ++y)
-            for (int x = box.left + 5; x < box.right - 5; ++x) {
-                COLORREF c = GetPixel(screen, x, y);
-                count += c != RGB(255, 255, 255) && c != RGB(192, 192, 192);
-            }
-        ReleaseDC(NULL, screen);
-        return count;
-    }
 };
 
-// Message boxes of this process that are open now.
 int OpenMessageBoxes()
 {
     int n = 0;
     for (HWND w : TopLevelWindows())
         n += uidrive::LooksLikeMessageBox(w);
-    return n;
-}
-
-int Count(const std::string &text)
-{
-    int n = 0;
-    for (const MessageBoxCall &call : RecordedMessageBoxes())
-        n += call.text == text;
     return n;
 }
 
@@ -220,87 +136,83 @@ std::string RepeatName(char c, size_t length)
     return std::string(length - 4, c) + ".vbd";
 }
 
+Shown LargeDesign(const std::string &name, int limit)
+{
+    return {"Attention",
+            "In this menu, you cannot send a large design.\nThe \"" + name + "\" design exceeds " +
+                std::to_string(limit) + " stitch counts.",
+            MB_ICONINFORMATION};
+}
+
 class PickerTest : public VembTest {
 protected:
+    void SetUp() override
+    {
+        VembTest::SetUp();
+        PatchFaults();
+    }
     // Opens the picker over `folder` with `script` running beside it, Cancel pressed after it
-    // when the picker is still open; returns the export's result and the folder string the
-    // caller gets back in `folderOut`.
-    BOOL Run(const std::string &folder, const std::function<void(Ui &, Picker &)> &script,
-             std::string *folderOut = nullptr)
+    // when the picker is still open; checks the export's result and returns the folder string
+    // the caller gets back.
+    std::string Run(const std::string &folder, const std::function<void(Ui &, Picker &)> &script, BOOL result = 1)
     {
         char buffer[MAX_PATH] = "";
         lstrcpynA(buffer, folder.c_str(), sizeof buffer);
         UiScript ui([&](Ui &u) {
             Picker p;
             p.common = u.WaitDialog("Select Designs");
-            u.WaitUntil([&] {
-                for (HWND w : p.Descendants())
-                    if (ClassOf(w) == "#32770" && GetParent(w) == p.common && GetDlgItem(w, IDC_PICKER_LIST))
-                        p.child = w;
-                HWND combo = GetDlgItem(p.common, cmb13);
-                p.nameBox = GetDlgItem(p.common, edt1) ? GetDlgItem(p.common, edt1)
-                                                       : combo ? FindWindowExA(combo, NULL, "Edit", NULL) : NULL;
-                p.chosen = GetDlgItem(p.child, IDC_PICKER_LIST);
-                return p.child && p.nameBox && IsWindowVisible(p.child);
-            }, "the picker's child dialog and file name box");
+            u.WaitUntil(
+                [&] {
+                    p.child = uidrive::FindPickerWindows(p.common).child;
+                    HWND combo = GetDlgItem(p.common, cmb13), edit = GetDlgItem(p.common, edt1);
+                    p.nameBox = edit ? edit : combo ? FindWindowExA(combo, NULL, "Edit", NULL) : NULL;
+                    p.chosen = GetDlgItem(p.child, IDC_PICKER_LIST);
+                    return p.child && p.nameBox && IsWindowVisible(p.child);
+                },
+                "the picker's child dialog and file name box");
             script(u, p);
             if (IsWindow(p.common))
                 u.Click(p.common, IDCANCEL);
         });
-        BOOL result = Dll().TransferVBDFiles(Owner(), buffer);
+        EXPECT_EQ(Dll().TransferVBDFiles(Owner(), buffer), result);
         ui.Join();
-        if (folderOut)
-            *folderOut = buffer;
-        return result;
+        return buffer;
     }
-    std::string In(const std::string &name) const { return WorkDir() + "\\" + name; }
 };
 
 TEST_F(PickerTest, OpensWithItsControlsBesideTheCommonDialogs)
 {
     WriteDesign(In("rose.vbd"), 300);
-    BOOL result = Run(WorkDir(), [&](Ui &, Picker &p) {
-        EXPECT_EQ(ControlText(p.common, IDOK), "Open Folder");
-        EXPECT_EQ(ControlText(p.common, IDCANCEL), "Cancel");
-        EXPECT_TRUE(IsChecked(p.child, IDC_PICKER_BUILTIN));
-        EXPECT_FALSE(IsChecked(p.child, IDC_PICKER_ATA_CARD));
-        EXPECT_FALSE(IsChecked(p.child, IDC_PICKER_OPEN_SAVE));
-        EXPECT_FALSE(IsControlEnabled(p.child, IDC_PICKER_SEND));
-        EXPECT_EQ(p.Totals(), "Designs : 0  ,  Memory : 0 K bytes");
-        EXPECT_EQ(p.Folder(), WorkDir()) << "opens in the caller's folder";
-        const std::pair<const char *, int> columns[] = {{"File Name", 130}, {"Size", 50}, {"Modified", 100},
-                                                        {" Path", 5}};
+    Names seen;
+    Run(WorkDir(), [&](Ui &, Picker &p) {
+        seen.push_back(ControlText(p.common, IDOK) + ", " + p.Totals() + ", " + p.Folder());
+        for (int id : {IDC_PICKER_BUILTIN, IDC_PICKER_ATA_CARD, IDC_PICKER_OPEN_SAVE, IDC_PICKER_SEND})
+            seen.push_back(std::to_string(id) + (IsChecked(p.child, id) ? " checked" : "") +
+                           (IsControlEnabled(p.child, id) ? "" : " disabled"));
         for (int i = 0; i < 4; ++i) {
             char title[64] = "";
-            LVCOLUMNA column = {};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
+            LVCOLUMNA column = {LVCF_TEXT | LVCF_WIDTH};
             column.pszText = title;
             column.cchTextMax = sizeof title;
-            ASSERT_TRUE(SendMessageA(p.chosen, LVM_GETCOLUMNA, i, (LPARAM)&column)) << i;
-            EXPECT_EQ(std::string(title), columns[i].first);
-            EXPECT_EQ(column.cx, columns[i].second) << title;
+            SendMessageA(p.chosen, LVM_GETCOLUMNA, i, (LPARAM)&column);
+            seen.push_back(std::string(title) + " " + std::to_string(column.cx));
         }
-        const std::pair<int, const char *> tips[] = {
-            {IDC_PREVIEW_BOX, "Preview"},
-            {IDC_PICKER_ADD, "Add embroidery file."},
-            {IDC_PICKER_REMOVE, "Remove embroidery file."},
-            {IDC_PICKER_CLEAR_ALL, "Remove all embroidery files."},
-            {IDC_PICKER_LIST, "Embroidery File lists"},
-            {IDC_PICKER_TOTALS, "Number of selected design and total size in byte"},
-            {IDC_PICKER_SEND, "Start to send."},
-            {IDC_PICKER_BUILTIN, "Send to Built-in memory in Loomstar."},
-            {IDC_PICKER_ATA_CARD, "Send to ATA PC Card in Loomstar."},
-            {IDC_PICKER_OPEN_SAVE, "(no tool)"},
-        };
-        for (auto &tip : tips)
-            EXPECT_EQ(p.ToolTip(tip.first), tip.second) << tip.first;
+        for (int id : {IDC_PREVIEW_BOX, IDC_PICKER_ADD, IDC_PICKER_REMOVE, IDC_PICKER_CLEAR_ALL, IDC_PICKER_LIST,
+                       IDC_PICKER_TOTALS, IDC_PICKER_SEND, IDC_PICKER_BUILTIN, IDC_PICKER_ATA_CARD, IDC_PICKER_OPEN_SAVE})
+            seen.push_back(p.ToolTip(id));
     });
-    EXPECT_EQ(result, 1) << "closed without sending";
+    EXPECT_EQ(seen, (Names{"Open Folder, Designs : 0  ,  Memory : 0 K bytes, " + WorkDir(),
+                           "1018 checked", "1010", "1029", "1002 disabled", "File Name 130", "Size 50", "Modified 100",
+                           " Path 5", "Preview", "Add embroidery file.", "Remove embroidery file.",
+                           "Remove all embroidery files.", "Embroidery File lists",
+                           "Number of selected design and total size in byte", "Start to send.",
+                           "Send to Built-in memory in Loomstar.", "Send to ATA PC Card in Loomstar.", "(no tool)"}));
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-// A row shows the design data size (not the file size) and the date without seconds; a
-// file already listed is passed over whatever the letter case, and so is a missing one.
+// A row shows the design data size (not the file size) with thousands separators and the
+// date without seconds; a file already listed is passed over whatever the letter case, and
+// so is one that cannot be opened, or whose header or size cannot be read.
 TEST_F(PickerTest, TypedNameAddsItsRowOnceWhateverTheLetterCase)
 {
     WriteDesignOfSize(In("Rose.vbd"), 4150, 1000);
@@ -313,11 +225,17 @@ TEST_F(PickerTest, TypedNameAddsItsRowOnceWhateverTheLetterCase)
     CloseHandle(file);
     WriteDesignOfSize(In("tulip.vbd"), 700);
     Run(WorkDir(), [&](Ui &u, Picker &p) {
+        WatchFile("tulip.vbd");
+        for (CallFault *fault : {&g_fileRead, &g_fileSize}) {
+            fault->Arm(0);
+            p.AddTyped(u, {"tulip.vbd"});
+            EXPECT_EQ(fault->failed, 1);
+        }
+        EXPECT_TRUE(p.Rows().empty());
         p.AddTyped(u, {"Rose.vbd", "ROSE.VBD", "rose.vbd", "missing.vbd", "tulip.vbd"});
         EXPECT_EQ(p.Rows(), (Names{"Rose.vbd", "tulip.vbd"}));
         EXPECT_EQ(p.Rows(1), (Names{"4,150", "700"}));
-        EXPECT_EQ(p.Rows(2).at(0), "2001/03/05 09:07");
-        EXPECT_EQ(p.Rows(3).at(0), In("Rose.vbd"));
+        EXPECT_EQ(p.Rows(2).at(0) + " " + p.Rows(3).at(0), "2001/03/05 09:07 " + In("Rose.vbd"));
         EXPECT_EQ(p.Totals(), "Designs : 2  ,  Memory : 5 K bytes");
         EXPECT_TRUE(IsControlEnabled(p.child, IDC_PICKER_SEND));
     });
@@ -325,101 +243,99 @@ TEST_F(PickerTest, TypedNameAddsItsRowOnceWhateverTheLetterCase)
 }
 
 // Totals count design data in whole kilobytes; "<<" removes the selected rows, "All Clear"
-// all of them and disables Send; Send itself refuses an empty list.
-TEST_F(PickerTest, TotalsCountDesignDataInWholeKilobytesUntilAllClear)
+// all of them and disables Send; Send itself refuses an empty list. With 99 rows, three new
+// files add one and then the message; a design already listed is passed over even in a full
+// list, without a message.
+TEST_F(PickerTest, TotalsAndTheHundredDesigns)
 {
     WriteDesignOfSize(In("thousand.vbd"), 1000, 300);
-    ASSERT_TRUE(WriteFileBytes(In("tiny.vbd"), std::vector<char>(30, 0).data(), 30));  // no end record
+    WriteFileBytes(In("tiny.vbd"), std::string(30, '\0').data(), 30);  // no end record
     WriteDesignOfSize(In("exact.vbd"), 1024);
-    Run(WorkDir(), [&](Ui &u, Picker &p) {
-        p.Select({"thousand.vbd", "tiny.vbd"});
-        p.Press(u, p.child, IDC_PICKER_ADD);
-        EXPECT_EQ(p.Rows(1), (Names{"1,000", "30"}));
-        EXPECT_EQ(p.Totals(), "Designs : 2  ,  Memory : 2 K bytes");
-        p.SelectRows({0, 1});
-        p.Press(u, p.child, IDC_PICKER_REMOVE);
-        p.AddTyped(u, {"exact.vbd", "tiny.vbd"});
-        EXPECT_EQ(p.Totals(), "Designs : 2  ,  Memory : 2 K bytes");
-        p.SelectRows({1});
-        p.Press(u, p.child, IDC_PICKER_REMOVE);
-        EXPECT_EQ(p.Rows(), Names{"exact.vbd"});
-        EXPECT_EQ(p.Totals(), "Designs : 1  ,  Memory : 1 K bytes");
-
-        p.Press(u, p.child, IDC_PICKER_CLEAR_ALL);
-        EXPECT_TRUE(p.Rows().empty());
-        EXPECT_EQ(p.Totals(), "Designs : 0  ,  Memory : 0 K bytes");
-        EXPECT_FALSE(IsControlEnabled(p.child, IDC_PICKER_SEND));
-        PostMessageA(p.child, WM_COMMAND, MAKEWPARAM(IDC_PICKER_SEND, BN_CLICKED),
-                     (LPARAM)GetDlgItem(p.child, IDC_PICKER_SEND));
-        MessageBoxInfo box = u.WaitMessageBox("Download");
-        EXPECT_EQ(box.text, "no data available.");
-        EXPECT_EQ(box.style, (UINT)MB_ICONEXCLAMATION);
-        u.Answer(box, IDOK);
-        p.Pass(u);
-        EXPECT_TRUE(IsWindow(p.common)) << "the picker stays open";
-    });
-    EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
-}
-
-// With 99 rows, three new files add one and then the message; a design already listed is
-// passed over even in a full list, without a message.
-TEST_F(PickerTest, HundredthDesignFillsTheListAndTheNextOnesAreRefused)
-{
     Names first;
-    for (int i = 0; i < 99; ++i) {
-        first.push_back("d" + std::to_string(100 + i) + ".vbd");
-        WriteDesign(In(first.back()), 40);
-    }
+    for (int i = 0; i < 99; ++i)
+        first.push_back(WriteDesign(In("d" + std::to_string(100 + i) + ".vbd"), 40).substr(WorkDir().size() + 1));
     for (const char *name : {"n1.vbd", "n2.vbd", "n3.vbd"})
         WriteDesign(In(name), 40);
+    Names totals;
     Run(WorkDir(), [&](Ui &u, Picker &p) {
+        auto select = [&](std::vector<int> rows) {
+            LVITEMA lv = {0, 0, 0, 0, LVIS_SELECTED};
+            SendMessageA(p.chosen, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&lv);
+            lv.state = LVIS_SELECTED;
+            for (int row : rows)
+                SendMessageA(p.chosen, LVM_SETITEMSTATE, row, (LPARAM)&lv);
+        };
+        p.Select({"thousand.vbd", "tiny.vbd"});
+        p.Press(u, IDC_PICKER_ADD);
+        totals.push_back(p.Totals() + " " + p.Rows(1).at(0) + " " + p.Rows(1).at(1));
+        select({0, 1});
+        p.Press(u, IDC_PICKER_REMOVE);
+        p.AddTyped(u, {"exact.vbd", "tiny.vbd"});
+        select({1});
+        p.Press(u, IDC_PICKER_REMOVE);
+        totals.push_back(p.Totals() + " " + p.Rows().at(0));
+        p.Press(u, IDC_PICKER_CLEAR_ALL);
+        totals.push_back(p.Totals() + (IsControlEnabled(p.child, IDC_PICKER_SEND) ? "" : ", no Send"));
+        PostMessageA(p.child, WM_COMMAND, MAKEWPARAM(IDC_PICKER_SEND, BN_CLICKED),
+                     (LPARAM)GetDlgItem(p.child, IDC_PICKER_SEND));
+        u.Answer(u.WaitMessageBox("Download"), IDOK);
+        PassPosted(u, p.chosen);
         p.Select(first);
-        p.Press(u, p.child, IDC_PICKER_ADD);
-        ASSERT_EQ(p.Rows().size(), 99u);
+        p.Press(u, IDC_PICKER_ADD);
         p.Select({"n1.vbd", "n2.vbd", "n3.vbd"});
         u.Click(p.child, IDC_PICKER_ADD);
         MessageBoxInfo box = u.WaitMessageBox("Attention");
-        EXPECT_EQ(box.text, LIST_FULL);
-        EXPECT_EQ(box.style, (UINT)MB_ICONHAND);
-        EXPECT_EQ(p.Rows().size(), 100u);
-        EXPECT_EQ(p.Rows().back(), "n1.vbd");
+        totals.push_back(std::to_string(p.Rows().size()) + " " + p.Rows().back());
         u.Answer(box, IDOK);
-        p.Pass(u);
         p.AddTyped(u, {"d100.vbd"});
-        EXPECT_EQ(OpenMessageBoxes(), 0);
-        EXPECT_EQ(p.Rows().size(), 100u);
+        totals.push_back(std::to_string(p.Rows().size()) + " " + std::to_string(OpenMessageBoxes()));
     });
-    EXPECT_EQ(Count(LIST_FULL), 1);
+    EXPECT_EQ(totals, (Names{"Designs : 2  ,  Memory : 2 K bytes 1,000 30", "Designs : 1  ,  Memory : 1 K bytes exact.vbd",
+                             "Designs : 0  ,  Memory : 0 K bytes, no Send", "100 n1.vbd", "100 0"}));
+    EXPECT_EQ(ModuleMessages(),
+              (std::vector<Shown>{{"Download", "no data available.", MB_ICONEXCLAMATION},
+                                  {"Attention", "100 designs have been selected.\nNo more design can be selected.",
+                                   MB_ICONHAND}}));
+    EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
 }
 
 // "Open Folder" with a file selected adds nothing and leaves the picker open; with a folder
 // selected it opens the folder. What the common dialog wrote last goes back to the caller.
-TEST_F(PickerTest, OpenFolderOpensFoldersAndNeverEndsThePicker)
+// In the root folder C:\ (of the Wine prefix's drive) a typed name joins with one backslash;
+// a several-name reading leaves the folder without it, and that goes back to the caller.
+TEST_F(PickerTest, FoldersAndWhatGoesBackToTheCaller)
 {
     WriteDesign(In("rose.vbd"), 300);
     CreateDirectoryA(In("sub").c_str(), NULL);
     WriteDesign(In("sub\\daisy.vbd"), 300);
-    std::string folderOut;
-    BOOL result = Run(
-        WorkDir(),
-        [&](Ui &u, Picker &p) {
-            p.Select({"rose.vbd"});
-            p.Press(u, p.common, IDOK);
-            p.Pass(u);
-            EXPECT_TRUE(IsWindow(p.common)) << "a file selected: the picker stays";
-            EXPECT_TRUE(p.Rows().empty()) << "and nothing is added";
-            EXPECT_EQ(p.Folder(), WorkDir());
-            p.Select({"sub"});
-            p.Press(u, p.common, IDOK);
-            u.WaitUntil([&] { return p.Folder() == In("sub"); }, "the folder to open");
-            EXPECT_EQ(ListItemTexts(p.FileList()), Names{"daisy.vbd"});
-            p.Select({"daisy.vbd"});
-            p.Press(u, p.common, IDOK);
-            EXPECT_TRUE(IsWindow(p.common));
-        },
-        &folderOut);
-    EXPECT_EQ(result, 1);
+    std::string folderOut = Run(WorkDir(), [&](Ui &u, Picker &p) {
+        p.Select({"rose.vbd"});
+        p.Press(u, IDOK, p.common);
+        PassPosted(u, p.chosen);
+        EXPECT_TRUE(IsWindow(p.common) && p.Rows().empty()) << "a file selected: the picker stays, adds nothing";
+        EXPECT_EQ(p.Folder(), WorkDir());
+        p.Select({"sub"});
+        p.Press(u, IDOK, p.common);
+        u.WaitUntil([&] { return p.Folder() == In("sub"); }, "the folder to open");
+        EXPECT_EQ(ListItemTexts(uidrive::FindPickerWindows(p.common).files), Names{"daisy.vbd"});
+        p.Select({"daisy.vbd"});
+        p.Press(u, IDOK, p.common);
+        EXPECT_TRUE(IsWindow(p.common));
+    });
     EXPECT_EQ(folderOut, In("sub\\daisy.vbd"));
+
+    const std::string a = "C:\\pickertest_a.vbd", b = "C:\\pickertest_b.vbd";
+    WriteDesign(a, 100);
+    WriteDesign(b, 100);
+    folderOut = Run("C:\\", [&](Ui &u, Picker &p) {
+        p.AddTyped(u, {"pickertest_a.vbd"});
+        p.Select({"pickertest_a.vbd", "pickertest_b.vbd"});
+        p.Press(u, IDC_PICKER_ADD);
+        EXPECT_EQ(p.Rows(3), (Names{a, b}));
+    });
+    EXPECT_EQ(folderOut, "C:");
+    DeleteFileA(a.c_str());
+    DeleteFileA(b.c_str());
 }
 
 // Ticking "Select Open/Save folder." removes the rows whose name is longer than 36
@@ -432,78 +348,78 @@ TEST_F(PickerTest, OpenSaveFolderDropsLongNamesAndRefusesThem)
         WriteDesign(In(name), 100);
     Run(WorkDir(), [&](Ui &u, Picker &p) {
         p.Select({"a.vbd", name36, name37, name40});
-        p.Press(u, p.child, IDC_PICKER_ADD);
+        p.Press(u, IDC_PICKER_ADD);
         ASSERT_EQ(p.Rows().size(), 4u);
         u.Click(p.child, IDC_PICKER_OPEN_SAVE);
-        MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-        EXPECT_EQ(box.text, LONG_NAMES_DROPPED);
-        EXPECT_EQ(box.style, (UINT)MB_ICONEXCLAMATION);
-        u.Answer(box, IDOK);
-        p.Pass(u);
+        u.Answer(u.WaitMessageBox("File Name Error"), IDOK);
+        PassPosted(u, p.chosen);
         EXPECT_EQ(p.Rows(), (Names{"a.vbd", name36}));
         EXPECT_EQ(p.Totals().rfind("Designs : 2  ,  Memory : ", 0), 0u) << p.Totals();
-        p.Press(u, p.child, IDC_PICKER_OPEN_SAVE);  // untick: nothing comes back
+        p.Press(u, IDC_PICKER_OPEN_SAVE);  // untick: nothing comes back
         EXPECT_EQ(p.Rows().size(), 2u);
-        p.Press(u, p.child, IDC_PICKER_OPEN_SAVE);
+        p.Press(u, IDC_PICKER_OPEN_SAVE);
         EXPECT_EQ(OpenMessageBoxes(), 0) << "nothing left to drop";
-
         p.Select({name37});
         u.Click(p.child, IDC_PICKER_ADD);
-        box = u.WaitMessageBox("File Name Error");
-        EXPECT_EQ(box.text, "The Open/Save Folder does not support the long file names such as \"" + name37 +
-                                "\".\nPlease shorten the file name to 32 characters or less.");
-        EXPECT_EQ(box.style, (UINT)MB_ICONHAND);
-        u.Answer(box, IDOK);
-        p.Pass(u);
+        u.Answer(u.WaitMessageBox("File Name Error"), IDOK);
+        PassPosted(u, p.chosen);
         EXPECT_EQ(p.Rows().size(), 2u);
     });
-    EXPECT_EQ(Count(LONG_NAMES_DROPPED), 1);
+    EXPECT_EQ(ModuleMessages(),
+              (std::vector<Shown>{{"File Name Error",
+                                   "The Open/Save Folder does not support the long file names of more than 32 "
+                                   "characters.Some files failed to transfer.",
+                                   MB_ICONEXCLAMATION},
+                                  {"File Name Error",
+                                   "The Open/Save Folder does not support the long file names such as \"" + name37 +
+                                       "\".\nPlease shorten the file name to 32 characters or less.",
+                                   MB_ICONHAND}}));
 }
 
-// The first design above 32700 stitches asks the version; declining skips it and the rest of
-// that addition, confirming 2.2 lets large designs in up to its own limit.
-TEST_F(PickerTest, FirstLargeDesignAsksTheVersionAndDecliningSkipsTheRestOfThatAddition)
+// The first design above 32700 stitches asks the version; declining (or a question that
+// cannot be asked) skips it and the rest of that addition, and the next addition asks again;
+// confirming 2.2 lets large designs in up to its own limit. With version 1 stored 32700
+// stitches ask nothing, 32701 ask and are refused with 32000 when the answer stays 2.1; only
+// ".vbd" names meet the limit. With version 2 stored nobody is asked.
+TEST_F(PickerTest, LargeDesignsAskTheVersionAndFollowIt)
 {
-    WriteDesign(In("a_small.vbd"), 100);
+    for (const char *name : {"a_small.vbd", "d_small.vbd"})
+        WriteDesign(In(name), 100);
     WriteDesign(In("b_big.vbd"), 32701);
     WriteDesign(In("c_big.vbd"), 40000);
-    WriteDesign(In("d_small.vbd"), 100);
     WriteDesign(In("e_huge.vbd"), 65536);
+    const Names four = {"a_small.vbd", "b_big.vbd", "c_big.vbd", "d_small.vbd"};
+    {
+        DialogRefusal refusal("Confirm Machine's Version");
+        Run(WorkDir(), [&](Ui &u, Picker &p) {
+            p.Select(four);
+            p.Press(u, IDC_PICKER_ADD);
+            p.Press(u, IDC_PICKER_ADD);
+            EXPECT_EQ(p.Rows(), Names{"a_small.vbd"});
+        });
+        EXPECT_EQ(DialogRefusal::Refused(), 2);
+    }
     Run(WorkDir(), [&](Ui &u, Picker &p) {
-        p.Select({"a_small.vbd", "b_big.vbd", "c_big.vbd", "d_small.vbd"});
-        u.Click(p.child, IDC_PICKER_ADD);
-        HWND version = u.WaitDialog("Select Machine's Version");
-        EXPECT_EQ(GetWindow(version, GW_OWNER), p.common) << "owned through the child dialog";
-        u.Click(version, IDCANCEL);
-        u.WaitGone(version);
-        p.Pass(u);
-        EXPECT_EQ(p.Rows(), Names{"a_small.vbd"}) << "the rest of the addition is skipped";
-
-        u.Click(p.child, IDC_PICKER_ADD);
-        version = u.WaitDialog("Select Machine's Version");
-        u.Click(version, 1031 /* Version 2.2 */);
-        u.Click(version, IDOK);
-        u.WaitGone(version);
-        p.Pass(u);
-        EXPECT_EQ(p.Rows(), (Names{"a_small.vbd", "b_big.vbd", "c_big.vbd", "d_small.vbd"}));
-
+        p.Select(four);
+        for (int answer : {IDCANCEL, 1031 /* Version 2.2 */}) {
+            u.Click(p.child, IDC_PICKER_ADD);
+            HWND version = u.WaitDialog("Select Machine's Version");
+            EXPECT_EQ(GetWindow(version, GW_OWNER), p.common) << "owned through the child dialog";
+            if (answer != IDCANCEL)
+                u.Click(version, answer);
+            u.Click(version, answer == IDCANCEL ? IDCANCEL : IDOK);
+            u.WaitGone(version);
+            PassPosted(u, p.chosen);
+            EXPECT_EQ(p.Rows(), answer == IDCANCEL ? Names{"a_small.vbd"} : four);
+        }
         p.Select({"e_huge.vbd"});
         u.Click(p.child, IDC_PICKER_ADD);
-        MessageBoxInfo box = u.WaitMessageBox("Attention");
-        EXPECT_EQ(box.text, "In this menu, you cannot send a large design.\nThe \"e_huge.vbd\" design "
-                            "exceeds 64000 stitch counts.");
-        EXPECT_EQ(box.style, (UINT)MB_ICONINFORMATION);
-        u.Answer(box, IDOK);
-        p.Pass(u);
+        u.Answer(u.WaitMessageBox("Attention"), IDOK);
+        PassPosted(u, p.chosen);
         EXPECT_EQ(p.Rows().size(), 4u);
     });
     EXPECT_EQ(RegDwordBoth("Protocol Ver"), std::make_pair(DWORD(2), DWORD(2)));
-}
 
-// Version 1 stored: 32700 stitches ask nothing, 32701 ask and are refused with 32000 when
-// the answer stays 2.1; only ".vbd" names meet the limit. Version 2 stored: nobody is asked.
-TEST_F(PickerTest, LargeDesignsFollowTheStoredVersion)
-{
     WriteDesign(In("exact.vbd"), 32700);
     WriteDesign(In("big.VBD"), 32701);
     WriteDesign(In("big.dat"), 40000);
@@ -516,43 +432,19 @@ TEST_F(PickerTest, LargeDesignsFollowTheStoredVersion)
         HWND version = u.WaitDialog("Confirm Machine's Version");
         u.Click(version, IDOK);
         u.WaitGone(version);
-        MessageBoxInfo box = u.WaitMessageBox("Attention");
-        EXPECT_EQ(box.text, "In this menu, you cannot send a large design.\nThe \"big.VBD\" design exceeds "
-                            "32000 stitch counts.");
-        u.Answer(box, IDOK);
-        p.Pass(u);
+        u.Answer(u.WaitMessageBox("Attention"), IDOK);
+        PassPosted(u, p.chosen);
         p.AddTyped(u, {"big.dat"});
         EXPECT_EQ(p.Rows(), (Names{"exact.vbd", "big.dat"}));
     });
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{LargeDesign("e_huge.vbd", 64000), LargeDesign("big.VBD", 32000)}));
     SetRegDword(Key::Tambora, "Protocol Ver", 2);
-    DialogWatch watch({"Confirm Machine's Version", "Select Machine's Version"});
+    DialogRefusal refusal("Confirm Machine's Version");
     Run(WorkDir(), [&](Ui &u, Picker &p) {
         p.AddTyped(u, {"big.VBD"});
         EXPECT_EQ(p.Rows(), Names{"big.VBD"});
     });
-    EXPECT_EQ(watch.Stop(), 0);
-}
-
-// C:\ is the root of the Wine prefix's drive; the names are the test's own. A several-name
-// reading leaves the folder without its trailing backslash, and that goes back to the caller.
-TEST_F(PickerTest, RootFolderJoinsWithOneBackslash)
-{
-    const std::string a = "C:\\pickertest_a.vbd", b = "C:\\pickertest_b.vbd";
-    WriteDesign(a, 100);
-    WriteDesign(b, 100);
-    std::string folderOut;
-    Run(
-        "C:\\",
-        [&](Ui &u, Picker &p) {
-            p.AddTyped(u, {"pickertest_a.vbd"});
-            p.Select({"pickertest_a.vbd", "pickertest_b.vbd"});
-            p.Press(u, p.child, IDC_PICKER_ADD);
-            EXPECT_EQ(p.Rows(3), (Names{a, b}));
-        },
-        &folderOut);
-    EXPECT_EQ(folderOut, "C:");
-    DeleteFileA(a.c_str());
-    DeleteFileA(b.c_str());
+    EXPECT_EQ(DialogRefusal::Refused(), 0);
 }
 
 // Our choices for overlong joins. Ninety-five names of 230 characters make a selection of
@@ -570,10 +462,10 @@ TEST_F(PickerTest, OverlongSelectionsAndPathsAreCut)
     }
     WriteDesign(folder + "\\zz.vbd", 20);
     const std::string fits = RepeatName('b', 252), tooLong = RepeatName('c', 253);  // C:\pkn\ + 252 = 259
+    auto wide = [](const std::string &name) { return L"\\\\?\\C:\\pkn\\" + std::wstring(name.begin(), name.end()); };
     for (const std::string &name : {fits, tooLong}) {
         std::vector<char> bytes = DesignBytes(20, 1);
-        HANDLE file = CreateFileW((L"\\\\?\\C:\\pkn\\" + std::wstring(name.begin(), name.end())).c_str(),
-                                  GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+        HANDLE file = CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
         DWORD written;
         ASSERT_TRUE(WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, NULL)) << name.size();
         CloseHandle(file);
@@ -581,18 +473,17 @@ TEST_F(PickerTest, OverlongSelectionsAndPathsAreCut)
     Run(folder, [&](Ui &u, Picker &p) {
         p.Select(names);
         EXPECT_EQ(SendMessageA(p.nameBox, WM_GETTEXTLENGTH, 0, 0), 95 * 233);
-        p.Press(u, p.child, IDC_PICKER_ADD);
+        p.Press(u, IDC_PICKER_ADD);
         // "C:\pkn\ " takes 8 of the 20,479 characters; 87 quoted names of 233 fit in the rest.
         Names rows = p.Rows();
         ASSERT_EQ(rows.size(), 87u);
         EXPECT_EQ(rows.back(), names[86]);
         EXPECT_EQ(p.Rows(3).back(), folder + "\\" + names[86]);
-
-        p.Press(u, p.child, IDC_PICKER_CLEAR_ALL);
+        p.Press(u, IDC_PICKER_CLEAR_ALL);
         p.AddTyped(u, {tooLong});
         EXPECT_TRUE(p.Rows().empty());
         p.Select({names[0], fits, tooLong, "zz.vbd"});
-        p.Press(u, p.child, IDC_PICKER_ADD);
+        p.Press(u, IDC_PICKER_ADD);
         EXPECT_EQ(p.Rows(), (Names{names[0], fits})) << "the walk ends at the long one";
         EXPECT_EQ(p.Rows(3).back().size(), 259u);
     });
@@ -601,63 +492,74 @@ TEST_F(PickerTest, OverlongSelectionsAndPathsAreCut)
     for (const std::string &name : names)
         DeleteFileA((folder + "\\" + name).c_str());
     for (const std::string &name : {fits, tooLong})
-        DeleteFileW((L"\\\\?\\C:\\pkn\\" + std::wstring(name.begin(), name.end())).c_str());
+        DeleteFileW(wide(name).c_str());
     RemoveDirectoryA(folder.c_str());
 }
 
 // The preview follows the selection in the common dialog, a click on a chosen row and the
 // arrow and paging keys, whatever folder the row comes from; the box's tooltip names the
-// design on show, and a change of folder resets only the tooltip.
+// design on show, and a change of folder resets only the tooltip. A design that cannot be
+// drawn (its file, or no heap, or no memory in it) clears the box and the tooltip.
 TEST_F(PickerTest, PreviewFollowsTheSelectionAndTheChosenRows)
 {
     WriteDesign(In("rose.vbd"), 1500, 0);
     WriteDesign(In("tulip.vbd"), 1500, 1);
+    WriteFileText(In("broken.vbd"), "not a design");
     CreateDirectoryA(In("sub").c_str(), NULL);
     WriteDesign(In("sub\\daisy.vbd"), 1500, 2);
+    Names shown;
     Run(WorkDir(), [&](Ui &u, Picker &p) {
-        EXPECT_EQ(p.StitchPixels(), 0) << "nothing on show";
+        auto show = [&] { shown.push_back(p.ToolTip(IDC_PREVIEW_BOX) + " " + p.Hoop()); };
+        EXPECT_EQ(StitchPixels(p.child), 0) << "nothing on show";
+        const std::function<void()> undrawable[] = {[&] { p.Select({"broken.vbd"}); },
+                                                    [&] { g_heapCreate.Arm(0, 1000); },  // every paint draws anew
+                                                    [&] { g_heapAlloc.Arm(0, 1000); }};
+        for (auto &make : undrawable) {
+            g_heapCreate = g_heapAlloc = CallFault();
+            p.Select({"rose.vbd"});
+            InvalidateRect(p.child, NULL, FALSE);
+            EXPECT_GT(StitchPixels(p.child), 50);
+            show();
+            make();
+            InvalidateRect(p.child, NULL, FALSE);
+            EXPECT_EQ(StitchPixels(p.child), 0);
+            show();
+        }
+        g_heapCreate = g_heapAlloc = CallFault();
         p.Select({"rose.vbd"});
-        EXPECT_EQ(p.Shown(), In("rose.vbd"));
-        EXPECT_EQ(p.Hoop(), "Normal Hoop");
-        EXPECT_GT(p.StitchPixels(), 50);
         p.Select({"tulip.vbd"}, true);  // the newly selected one is previewed
-        EXPECT_EQ(p.Shown(), In("tulip.vbd"));
-        EXPECT_EQ(p.Hoop(), "Small Hoop");
-        p.Press(u, p.child, IDC_PICKER_ADD);
-
+        show();
+        p.Press(u, IDC_PICKER_ADD);
         p.Select({"sub"});
-        p.Press(u, p.common, IDOK);
+        p.Press(u, IDOK, p.common);
         u.WaitUntil([&] { return p.Folder() == In("sub"); }, "the folder to open");
-        p.Pass(u);
-        EXPECT_EQ(p.ToolTip(IDC_PREVIEW_BOX), "Preview");
+        PassPosted(u, p.chosen);
+        shown.push_back(p.ToolTip(IDC_PREVIEW_BOX));
         p.Select({"daisy.vbd"});
-        EXPECT_EQ(p.Hoop(), "Large Hoop");
-        p.Press(u, p.child, IDC_PICKER_ADD);
+        show();
+        p.Press(u, IDC_PICKER_ADD);
         ASSERT_EQ(p.Rows(), (Names{"rose.vbd", "tulip.vbd", "daisy.vbd"}));
-
-        RECT row = {LVIR_BOUNDS, 0, 0, 0};
+        RECT row = {LVIR_BOUNDS};
         SendMessageA(p.chosen, LVM_GETITEMRECT, 0, (LPARAM)&row);
         LPARAM at = MAKELPARAM(row.left + 5, (row.top + row.bottom) / 2);
         PostMessageA(p.chosen, WM_LBUTTONDOWN, MK_LBUTTON, at);
         PostMessageA(p.chosen, WM_LBUTTONUP, 0, at);
-        p.Pass(u);
-        EXPECT_EQ(p.Shown(), In("rose.vbd"));
-        EXPECT_EQ(p.Hoop(), "Normal Hoop");
-        const std::pair<int, std::string> keys[] = {
-            {VK_DOWN, In("tulip.vbd")}, {VK_END, In("sub\\daisy.vbd")},  {VK_UP, In("tulip.vbd")},
-            {VK_PRIOR, In("rose.vbd")}, {VK_NEXT, In("sub\\daisy.vbd")}, {VK_SPACE, In("sub\\daisy.vbd")}};
-        for (auto &key : keys) {
-            PostMessageA(p.chosen, WM_KEYDOWN, key.first, 0);
-            p.Pass(u);
-            p.Pass(u);  // the key's own preview command, posted while it was handled
-            EXPECT_EQ(p.Shown(), key.second) << "key " << key.first;
+        PassPosted(u, p.chosen);
+        show();
+        for (int key : {VK_DOWN, VK_END, VK_UP, VK_PRIOR, VK_NEXT, VK_SPACE}) {
+            PostMessageA(p.chosen, WM_KEYDOWN, key, 0);
+            PassPosted(u, p.chosen);
+            PassPosted(u, p.chosen);  // the key's own preview command, posted while it was handled
+            shown.push_back(p.ToolTip(IDC_PREVIEW_BOX));
         }
-        EXPECT_GT(p.StitchPixels(), 50);
+        EXPECT_GT(StitchPixels(p.child), 50);
     });
+    const std::string rose = In("rose.vbd"), tulip = In("tulip.vbd"), daisy = In("sub\\daisy.vbd");
+    EXPECT_EQ(shown, (Names{rose + " Normal Hoop", "Preview  ", rose + " Normal Hoop", "Preview  ",
+                            rose + " Normal Hoop", "Preview  ", tulip + " Small Hoop", "Preview",
+                            daisy + " Large Hoop", rose + " Normal Hoop", tulip, daisy, tulip, rose, daisy, daisy}));
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
-
-// ---- Send ----
 
 // Send writes the rows in order as 260-byte zero-padded records, presets the Send Designs
 // dialog with the location ("ATA PC Card" with the Open/Save folder is 6, "Built-in"
@@ -670,6 +572,7 @@ TEST_F(PickerTest, SendWritesTheListAndTheDesignsReachTheChosenLocation)
         SCOPED_TRACE(ataOpenSave ? "ATA PC Card, Open/Save folder" : "Built-in");
         linksim::ResetMachine();
         std::vector<char> list;
+        bool preset = false;
         Run(WorkDir(), [&](Ui &u, Picker &p) {
             p.AddTyped(u, {"c.vbd", "a.vbd", "b.vbd"});
             if (ataOpenSave) {
@@ -680,8 +583,7 @@ TEST_F(PickerTest, SendWritesTheListAndTheDesignsReachTheChosenLocation)
             u.WaitGone(p.common);
             HWND send = u.WaitDialog(SEND_DESIGNS);
             list = ReadFileBytes(TempFile("SendList.tp$"));
-            EXPECT_EQ(IsChecked(send, 1009), ataOpenSave) << "ATA PC Card";
-            EXPECT_EQ(IsChecked(send, 1029), ataOpenSave) << "Open/Save folder";
+            preset = IsChecked(send, 1009) == ataOpenSave && IsChecked(send, 1029) == ataOpenSave;
             u.Click(send, IDOK);
             u.WaitGone(send, 60000);
         });
@@ -689,15 +591,27 @@ TEST_F(PickerTest, SendWritesTheListAndTheDesignsReachTheChosenLocation)
         for (int i = 0; i < 3; ++i)
             strcpy(&expected[260 * i], In("cab"[i] + std::string(".vbd")).c_str());
         EXPECT_TRUE(list == expected);
+        EXPECT_TRUE(preset);
         EXPECT_EQ(StoredNames(ataOpenSave ? 6 : 1), (Names{"c.vbd", "a.vbd", "b.vbd"}));
         EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
     }
 }
 
-// Closing the Send Designs dialog before Start sends nothing; closing the picker deletes a
-// send list left over and opens no Send Designs dialog.
-TEST_F(PickerTest, ClosingEitherDialogSendsNothing)
+BOOL WINAPI FailingOpenDialog(LPOPENFILENAMEA)
+{
+    return FALSE;
+}
+DWORD WINAPI DialogFailure()
+{
+    return CDERR_DIALOGFAILURE;
+}
+
+// The send list goes on every way out: the Send Designs dialog closed before Start, the
+// picker closed (a list left over from before), the Send Designs dialog that cannot be
+// created (0, the USB link terminated), the common dialog failing with an extended error
+// (0, the USB library unloaded without being terminated).
+TEST_F(PickerTest, EveryWayOutDeletesTheSendList)
 {
     WriteDesign(In("rose.vbd"), 300);
     bool listWritten = false;
@@ -711,38 +625,75 @@ TEST_F(PickerTest, ClosingEitherDialogSendsNothing)
     });
     EXPECT_TRUE(listWritten);
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
-
-    ASSERT_TRUE(WriteFileText(TempFile("SendList.tp$"), std::string(260, 'x')));
-    BOOL result = Run(WorkDir(), [&](Ui &u, Picker &p) {
+    WriteFileText(TempFile("SendList.tp$"), std::string(260, 'x'));
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
         p.AddTyped(u, {"rose.vbd"});
         u.Close(p.common);
         u.WaitGone(p.common);
     });
-    EXPECT_EQ(result, 1);
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
     EXPECT_TRUE(SimOps().empty()) << "nothing reached the machine";
+    UseUsb(Usb::Present);
+    std::unique_ptr<DialogRefusal> refusal(new DialogRefusal("Send Designs"));
+    Run(
+        WorkDir(),
+        [&](Ui &u, Picker &p) {
+            p.AddTyped(u, {"rose.vbd"});
+            u.Click(p.child, IDC_PICKER_SEND);
+            u.WaitGone(p.common);
+        },
+        0);
+    EXPECT_EQ(DialogRefusal::Refused(), 1);
+    refusal.reset();
+    EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
+    EXPECT_EQ(SimOps(), Names{"USB_Terminate"});
+    EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL);
+    // Wine's own dialog opens in every case a test can make, so its answer is replaced.
+    linksim::ResetMachine();
+    WriteFileText(TempFile("SendList.tp$"), std::string(260, 'x'));
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "GetOpenFileNameA", (void *)FailingOpenDialog));
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "CommDlgExtendedError", (void *)DialogFailure));
+    char folder[MAX_PATH];
+    lstrcpynA(folder, WorkDir().c_str(), sizeof folder);
+    EXPECT_EQ(Dll().TransferVBDFiles(Owner(), folder), 0);
+    EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
+    EXPECT_TRUE(SimOps().empty()) << "no USB_Terminate";
+    EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL);
+    EXPECT_TRUE(ModuleMessages().empty());
 }
 
-TEST_F(PickerTest, UnwritableSendListKeepsThePickerOpen)
+// The send list cannot be made (a folder in its place) or written: the message, and the
+// picker stays open without sending. The writer itself refuses an empty list (Send refuses
+// one before it is reached, so the module's code linked into this program is called).
+TEST_F(PickerTest, SendListThatCannotBeWrittenKeepsThePickerOpen)
 {
-    // A folder where the file would be: the file cannot be made.
-    ASSERT_TRUE(CreateDirectoryA(TempFile("SendList.tp$").c_str(), NULL));
     WriteDesign(In("rose.vbd"), 300);
-    EXPECT_EQ(Run(WorkDir(),
-                  [&](Ui &u, Picker &p) {
-                      p.AddTyped(u, {"rose.vbd"});
-                      u.Click(p.child, IDC_PICKER_SEND);
-                      MessageBoxInfo box = u.WaitMessageBox("Error");
-                      EXPECT_EQ(box.text, "Failed to open a temporary file.");
-                      EXPECT_EQ(box.style, (UINT)MB_ICONEXCLAMATION);
-                      u.Answer(box, IDOK);
-                      p.Pass(u);
-                      p.Pass(u);
-                      EXPECT_TRUE(IsWindow(p.common)) << "the picker stays open";
-                      EXPECT_EQ(OpenMessageBoxes(), 0) << "focus coming back to Send sends nothing";
-                  }),
-              1);
-    RemoveDirectoryA(TempFile("SendList.tp$").c_str());
+    for (bool folderInTheWay : {true, false}) {
+        if (folderInTheWay)
+            CreateDirectoryA(TempFile("SendList.tp$").c_str(), NULL);
+        Run(WorkDir(), [&](Ui &u, Picker &p) {
+            p.AddTyped(u, {"rose.vbd"});
+            WatchFile("SendList.tp$");
+            g_fileWrite.Arm(0);
+            u.Click(p.child, IDC_PICKER_SEND);
+            u.Answer(u.WaitMessageBox("Error"), IDOK);
+            PassPosted(u, p.chosen);
+            PassPosted(u, p.chosen);
+            EXPECT_TRUE(IsWindow(p.common)) << "the picker stays open";
+            EXPECT_EQ(OpenMessageBoxes(), 0) << "focus coming back to Send sends nothing";
+        });
+        RemoveDirectoryA(TempFile("SendList.tp$").c_str());
+        EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
+    }
+    HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, Owner(), NULL, NULL, NULL);
+    UiScript ui([](Ui &u) { u.Answer(u.WaitMessageBox("error"), IDOK); });
+    EXPECT_FALSE(::WriteSendList(Owner(), list, In("SendList.tp$").c_str()));
+    ui.Join();
+    DestroyWindow(list);
+    EXPECT_FALSE(FileExists(In("SendList.tp$")));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Error", "Failed to open a temporary file.", MB_ICONEXCLAMATION},
+                                                    {"Error", "Failed to write a temporary file.", MB_ICONEXCLAMATION},
+                                                    {"error", "No data available.", MB_ICONEXCLAMATION}}));
     EXPECT_TRUE(SimOps().empty());
 }
 

@@ -53,7 +53,7 @@ protected:
     }
     std::string Write(const std::string &name, const std::vector<char> &bytes)
     {
-        std::string path = WorkDir() + "\\" + name;
+        std::string path = In(name);
         EXPECT_TRUE(WriteFileBytes(path, bytes.data(), bytes.size()));
         return path;
     }
@@ -83,7 +83,8 @@ std::vector<char> Blank(uint32_t hoop)
 }
 
 // Normal and small hoops draw 93 x 99 pixels of white above a light grey strip; the large
-// hoop fills the whole client area white. The box shows the surface.
+// hoop fills the whole client area white; a stitch count of 1 draws no line. The box shows
+// the surface.
 TEST_F(Preview, HoopsDrawTheirAreaAndLabel)
 {
     const struct {
@@ -100,6 +101,20 @@ TEST_F(Preview, HoopsDrawTheirAreaAndLabel)
         EXPECT_TRUE(p == expected) << "hoop " << c.hoop;
         EXPECT_TRUE(Screen() == p) << "hoop " << c.hoop;
     }
+    // Cleared: light grey and the label " "; ShowPreview copies the surface again over
+    // whatever the box shows.
+    ClearPreview(Owner());
+    EXPECT_EQ(Label(), " ");
+    EXPECT_TRUE(Surface() == Pixels(CLIENT_W * CLIENT_H, LIGHT_GREY));
+    EXPECT_TRUE(Screen() == Surface());
+    ASSERT_EQ(Draw(MakeDesign({2000, 2, {39, 7}})), 1);
+    HDC dc = GetDC(box_);
+    RECT all = {0, 0, CLIENT_W, CLIENT_H};
+    FillRect(dc, &all, (HBRUSH)GetStockObject(BLACK_BRUSH));
+    ReleaseDC(box_, dc);
+    ASSERT_FALSE(Screen() == Surface());
+    ShowPreview(Owner());
+    EXPECT_TRUE(Screen() == Surface());
 }
 
 // Six horizontal lines 100 units apart, to the right and back, over three colour entries:
@@ -176,50 +191,25 @@ TEST_F(Preview, FailedDrawingChangesNothing)
     EXPECT_EQ(Label(), "Large Hoop");
 }
 
-TEST_F(Preview, ClearAndShow)
-{
-    ASSERT_EQ(Draw(MakeDesign({2000, 2, {39, 7}})), 1);
-    ClearPreview(Owner());
-    EXPECT_EQ(Label(), " ");
-    EXPECT_TRUE(Surface() == Pixels(CLIENT_W * CLIENT_H, LIGHT_GREY));
-    EXPECT_TRUE(Screen() == Surface());
-
-    // ShowPreview copies the surface again over whatever the box shows.
-    ASSERT_EQ(Draw(MakeDesign({2000, 2, {39, 7}})), 1);
-    HDC dc = GetDC(box_);
-    RECT all = {0, 0, CLIENT_W, CLIENT_H};
-    FillRect(dc, &all, (HBRUSH)GetStockObject(BLACK_BRUSH));
-    ReleaseDC(box_, dc);
-    ASSERT_FALSE(Screen() == Surface());
-    ShowPreview(Owner());
-    EXPECT_TRUE(Screen() == Surface());
-}
-
 // The renderer gathers lines into polylines; a plain LineTo per record must give the same
 // pixels, also across the renderer's point-buffer boundaries (runs of thousands of points).
-class LineToPen : public PenSink {
-public:
-    explicit LineToPen(HDC dc) : dc_(dc) {}
-    ~LineToPen() { Release(); }
+struct LineToPen : PenSink {
+    explicit LineToPen(HDC dc) : dc(dc) {}
+    ~LineToPen()
+    {
+        SelectObject(dc, GetStockObject(BLACK_PEN));
+        for (HPEN pen : pens)
+            DeleteObject(pen);
+    }
     void Pen(ThreadColour colour) override
     {
-        Release();
-        pen_ = CreatePen(PS_SOLID, 0, colour);
-        old_ = SelectObject(dc_, pen_);
+        pens.push_back(CreatePen(PS_SOLID, 0, colour));
+        SelectObject(dc, pens.back());
     }
-    void Move(int x, int y) override { MoveToEx(dc_, x, y, NULL); }
-    void Line(int x, int y) override { LineTo(dc_, x, y); }
-
-private:
-    void Release()
-    {
-        if (pen_)
-            DeleteObject(SelectObject(dc_, old_));
-        pen_ = NULL;
-    }
-    HDC dc_;
-    HPEN pen_ = NULL;
-    HGDIOBJ old_ = NULL;
+    void Move(int x, int y) override { MoveToEx(dc, x, y, NULL); }
+    void Line(int x, int y) override { LineTo(dc, x, y); }
+    HDC dc;
+    std::vector<HPEN> pens;
 };
 
 TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
@@ -242,8 +232,7 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
          {AssembleDesign(longRuns), MakeDesign({5000, 1, {10, 12, 22, 37}, 0, Motif::Spiral})}) {
         ASSERT_EQ(Draw(bytes), 1);
         HDC dc = CreateCompatibleDC(PreviewSurfaceDC());
-        HBITMAP bitmap = CreateCompatibleBitmap(PreviewSurfaceDC(), CLIENT_W, CLIENT_H);
-        HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+        HGDIOBJ oldBitmap = SelectObject(dc, CreateCompatibleBitmap(PreviewSurfaceDC(), CLIENT_W, CLIENT_H));
         DesignView view;
         ASSERT_TRUE(ReadDesignView((const uint8_t *)bytes.data(), bytes.size(), &view));
         int w, h;
@@ -261,39 +250,26 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
     }
 }
 
-// The header read through a file handle: a file shorter than the header reads as zeros
-// beyond its end (our choice); the data size leaves out what follows the end record and
-// rewinds the file.
-class DesignFiles : public VembTest {};
-
-TEST_F(DesignFiles, HeaderAndDataSizeThroughAFileHandle)
+// Through a file handle: the data size leaves out what follows the end record and rewinds
+// the file; a file shorter than the header reads as zeros beyond its end (our choice).
+TEST_F(Preview, DesignDataSizeAndHeaderThroughAFileHandle)
 {
-    std::string path = WorkDir() + "\\design.vbd";
-    std::vector<char> trailing = MakeDesign({900, 0, {10}, 100}), plain = MakeDesign({900, 0, {10}});
-    const struct {
-        std::vector<char> bytes;
-        DWORD size;
-    } cases[] = {{trailing, (DWORD)trailing.size() - 100},
-                 {plain, (DWORD)plain.size()},
-                 {std::vector<char>(plain.begin(), plain.end() - 2), (DWORD)plain.size() - 2}};
+    std::vector<char> trailing = MakeDesign({900, 0, {10}, 100}), plain = MakeDesign({900, 0, {10}}),
+                      cut = MakeDesign({40000, 1, {10}});
+    cut.resize(30);
+    const std::pair<std::vector<char>, DWORD> cases[] = {{trailing, (DWORD)trailing.size() - 100},
+                                                         {plain, (DWORD)plain.size()},
+                                                         {cut, 30}};
     for (const auto &c : cases) {
-        ASSERT_TRUE(WriteFileBytes(path, c.bytes.data(), c.bytes.size()));
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+        HANDLE file = CreateFileA(Write("d.vbd", c.first).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         SetFilePointer(file, 37, NULL, FILE_BEGIN);
-        EXPECT_EQ(GetDesignDataSize(file, GetFileSize(file, NULL)), c.size);
+        EXPECT_EQ(GetDesignDataSize(file, GetFileSize(file, NULL)), c.second);
         EXPECT_EQ(SetFilePointer(file, 0, NULL, FILE_CURRENT), 0u);
+        DesignHeader h;
+        EXPECT_TRUE(ReadDesignHeader(file, &h));
+        EXPECT_EQ(h.stitchCount, c.second == 30 ? 0 : 900);
         CloseHandle(file);
     }
-    std::vector<char> cut = MakeDesign({40000, 1, {10}});
-    cut.resize(30);
-    ASSERT_TRUE(WriteFileBytes(path, cut.data(), cut.size()));
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
-    DesignHeader h;
-    EXPECT_TRUE(ReadDesignHeader(file, &h));
-    EXPECT_EQ(h.stitchDataOffset, 120u);
-    EXPECT_EQ(h.stitchCount, 0);
-    EXPECT_EQ(h.hoopCode, 0u);
-    CloseHandle(file);
 }
 
 }  // namespace

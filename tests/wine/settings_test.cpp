@@ -1,5 +1,6 @@
-// The communication settings: the registry store behind every serial transfer and the
-// Communication Settings dialog of SetSerialCommParamDlg.
+// The settings in the registry: the communication settings behind every serial transfer with
+// the Communication Settings dialog of SetSerialCommParamDlg, and the machine version with
+// GetVersionCode and the dialog of CheckVersionDlg.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -9,35 +10,68 @@
 
 #include "comm_settings_res.h"
 #include "link/settings.h"
+#include "machine_version_res.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
+using Script = std::function<void(Ui &, HWND)>;
 
 namespace {
 
-class Settings : public VembTest {};
-class CommSettingsDialog : public VembTest {};
-
-const char CAPTION[] = "Communication Settings";
+const char COMM[] = "Communication Settings", CONFIRM[] = "Confirm Machine's Version",
+           SELECT[] = "Select Machine's Version";
+const char REOPEN_NOTE[] = "* Click [Loomstar] - [Select Machine's Version] \n   to open this dialog again.";
 const int kSpeedButtons[] = {IDC_BAUD_4800, IDC_BAUD_9600, IDC_BAUD_19200, IDC_BAUD_38400, IDC_BAUD_57600};
-const std::pair<DWORD, DWORD> PORT_1 = {1, 1}, SPEED_4 = {4, 4};
 
-std::string SelectedPort(HWND dialog)
+// Runs an export's dialog (found by its caption) with `script` and checks its result.
+void RunDialog(const std::function<int()> &open, const char *caption, const Script &script, int result = 1)
+{
+    UiScript ui([&](Ui &u) {
+        HWND dlg = u.WaitDialog(caption);
+        script(u, dlg);
+        u.WaitGone(dlg);
+    });
+    EXPECT_EQ(open(), result);
+    ui.Join();
+}
+
+class Settings : public VembTest {};
+class CommSettingsDialog : public VembTest {
+protected:
+    void Run(const Script &script) { RunDialog([&] { return Dll().SetSerialCommParamDlg(Owner()); }, COMM, script); }
+};
+class VersionDialog : public VembTest {
+protected:
+    void Run(int force, const char *caption, const Script &script, int result)
+    {
+        RunDialog([&] { return Dll().CheckVersionDlg(Owner(), force); }, caption, script, result);
+    }
+};
+
+// What the dialog shows: the selected port and the checked speeds.
+std::string ShownSettings(HWND dialog)
 {
     char text[64] = "<none>";
     LRESULT item = SendDlgItemMessageA(dialog, IDC_COMM_PORT, CB_GETCURSEL, 0, 0);
     if (item != CB_ERR)
         SendDlgItemMessageA(dialog, IDC_COMM_PORT, CB_GETLBTEXT, item, (LPARAM)text);
-    return text;
-}
-
-std::vector<int> CheckedSpeeds(HWND dialog)
-{
-    std::vector<int> checked;
+    std::string shown = text;
     for (int id : kSpeedButtons)
         if (IsChecked(dialog, id))
-            checked.push_back(id);
-    return checked;
+            shown += " " + ControlText(dialog, id);
+    return shown;
+}
+
+// "COM Port" and "Baud Rate" in the Brodera and the Tambora key: "B/T B/T", "-" where absent.
+std::string Stored()
+{
+    std::string text;
+    auto show = [](DWORD v) { return v == NO_VALUE ? std::string("-") : std::to_string(v); };
+    for (const char *name : {VALUE_COM_PORT, VALUE_BAUD_RATE}) {
+        std::pair<DWORD, DWORD> both = RegDwordBoth(name);
+        text += (text.empty() ? "" : " ") + show(both.first) + "/" + show(both.second);
+    }
+    return text;
 }
 
 // Picks a port as the user does: the selection changes and the combo box tells its dialog.
@@ -53,25 +87,10 @@ void OkFails(Ui &u, HWND dialog)
 {
     u.Click(dialog, IDOK);
     MessageBoxInfo box = u.WaitMessageBox("Setting serial communication propaties");
-    EXPECT_EQ(box.text, "Failed to get the parameter.");
-    EXPECT_EQ(box.style, (UINT)(MB_OK | MB_ICONHAND));
     EXPECT_EQ(box.owner, dialog);
     u.Answer(box, IDOK);
-    SendMessageA(dialog, WM_NULL, 0, 0);  // let the dialog finish handling the button
+    Settle(dialog);
     EXPECT_TRUE(IsWindowVisible(dialog)) << "the dialog closed";
-}
-
-// Runs the dialog with `script`; returns what SetSerialCommParamDlg returned.
-BOOL RunDialog(HWND owner, const std::function<void(Ui &, HWND)> &script)
-{
-    UiScript ui([&](Ui &u) {
-        HWND dlg = u.WaitDialog(CAPTION);
-        script(u, dlg);
-        u.WaitGone(dlg);
-    });
-    BOOL result = Dll().SetSerialCommParamDlg(owner);
-    ui.Join();
-    return result;
 }
 
 std::vector<BYTE> Le(DWORD v, size_t size = 4)
@@ -82,39 +101,30 @@ std::vector<BYTE> Le(DWORD v, size_t size = 4)
     return b;
 }
 
-TEST_F(Settings, FreshProfileGivesCom1And38400AndLeavesAnEmptyTamboraKey)
-{
-    EXPECT_STREQ(GetComPortName(), "COM1");
-    EXPECT_EQ(GetBaudRate(), 38400);
-    EXPECT_TRUE(KeyExists(Key::Tambora));
-    EXPECT_FALSE(RegValueExists(Key::Tambora, VALUE_COM_PORT));
-    EXPECT_FALSE(RegValueExists(Key::Tambora, VALUE_BAUD_RATE));
-    EXPECT_FALSE(KeyExists(Key::Brodera)) << "reading never touches the Brodera key";
-}
-
 // The same data stored as "COM Port" and as "Baud Rate", read afresh each time; the type is
-// not examined, but more than four bytes read as missing.
+// not examined, but more than four bytes read as missing. A fresh profile reads COM1 and
+// 38400 and leaves the Tambora key, empty; the Brodera key is never read.
 TEST_F(Settings, StoredNumbersReadAsTheRangesAllow)
 {
-    struct Case {
+    EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM1 38400");
+    EXPECT_TRUE(KeyExists(Key::Tambora));
+    EXPECT_FALSE(RegValueExists(Key::Tambora, VALUE_COM_PORT) || RegValueExists(Key::Tambora, VALUE_BAUD_RATE));
+    EXPECT_FALSE(KeyExists(Key::Brodera)) << "reading never touches the Brodera key";
+    const struct {
         DWORD type;
         std::vector<BYTE> data;
-        const char *port;
-        int speed;
+        const char *read;
     } cases[] = {
-        {REG_DWORD, Le(0), "COM1", 38400},        {REG_DWORD, Le(1), "COM1", 4800},
-        {REG_DWORD, Le(2), "COM2", 9600},         {REG_DWORD, Le(3), "COM3", 19200},
-        {REG_DWORD, Le(4), "COM4", 38400},        {REG_DWORD, Le(5), "COM5", 57600},
-        {REG_DWORD, Le(6), "COM6", 38400},        {REG_DWORD, Le(7), "COM1", 38400},
-        {REG_DWORD, Le(0x102), "COM1", 38400},    {REG_BINARY, Le(3), "COM3", 19200},
-        {REG_QWORD, Le(3, 8), "COM1", 38400},     {REG_BINARY, Le(5, 5), "COM1", 38400},
+        {REG_DWORD, Le(0), "COM1 38400"},  {REG_DWORD, Le(1), "COM1 4800"},  {REG_DWORD, Le(2), "COM2 9600"},
+        {REG_DWORD, Le(4), "COM4 38400"},  {REG_DWORD, Le(5), "COM5 57600"}, {REG_DWORD, Le(6), "COM6 38400"},
+        {REG_DWORD, Le(7), "COM1 38400"},  {REG_DWORD, Le(0x102), "COM1 38400"}, {REG_BINARY, Le(3), "COM3 19200"},
+        {REG_QWORD, Le(3, 8), "COM1 38400"}, {REG_BINARY, Le(5, 5), "COM1 38400"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(std::to_string(c.data.size()) + " bytes, first " + std::to_string(c.data[0]));
+    for (const auto &c : cases) {
         SetRegBinary(Key::Tambora, VALUE_COM_PORT, c.data.data(), (DWORD)c.data.size(), c.type);
         SetRegBinary(Key::Tambora, VALUE_BAUD_RATE, c.data.data(), (DWORD)c.data.size(), c.type);
-        EXPECT_STREQ(GetComPortName(), c.port);
-        EXPECT_EQ(GetBaudRate(), c.speed);
+        EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), c.read)
+            << c.data.size() << " bytes, first " << (int)c.data[0];
     }
     DeleteSettingsKeys();
     SetRegDword(Key::Brodera, VALUE_COM_PORT, 4);
@@ -122,42 +132,33 @@ TEST_F(Settings, StoredNumbersReadAsTheRangesAllow)
 }
 
 // A key that refuses full access counts as missing for reads; a refused Brodera write goes
-// unreported, a refused Tambora write is the write's failure.
-TEST_F(Settings, RefusedKeysReadAsMissingAndOnlyTheTamboraWriteCounts)
+// unreported, a refused Tambora write is the write's failure. The receive folder holds at
+// most 259 characters: 260, and 260 bytes without a terminator, are too long, and neither
+// runs past the caller's 260 bytes.
+TEST_F(Settings, RefusedKeysAndTheReceiveFolder)
 {
     SetRegDword(Key::Tambora, VALUE_COM_PORT, 3);
     SetRegDword(Key::Tambora, VALUE_BAUD_RATE, 5);
     SetRegString(Key::Tambora, VALUE_RECEIVE_FOLDER, "C:\\designs");
+    char folder[MAX_PATH + 8];
     {
         KeyWriteBlock block(Key::Tambora);
-        EXPECT_STREQ(GetComPortName(), "COM1");
-        EXPECT_EQ(GetBaudRate(), 38400);
-        char folder[MAX_PATH];
+        EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM1 38400");
         EXPECT_FALSE(ReadReceiveFolder(folder));
         EXPECT_FALSE(WriteComPort(2));
         EXPECT_FALSE(WriteReceiveFolder("C:\\other"));
-        EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(DWORD(2), DWORD(3))) << "Brodera written first";
+        EXPECT_EQ(Stored(), "2/3 -/5") << "Brodera written first";
     }
-    KeyWriteBlock block(Key::Brodera);
-    EXPECT_TRUE(WriteComPort(4));
-    EXPECT_TRUE(WriteReceiveFolder("C:\\fourth"));
-    EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(DWORD(2), DWORD(4)));
-}
-
-// 259 characters are stored (with the terminator) and read back; 260, and 260 bytes without
-// a terminator, are too long, and neither runs past the caller's 260 bytes.
-TEST_F(Settings, ReceiveFolderIsAtMost259Characters)
-{
-    std::string longest = "C:\\" + std::string(256, 'f');
+    {
+        KeyWriteBlock block(Key::Brodera);
+        EXPECT_TRUE(WriteComPort(4));
+        EXPECT_EQ(Stored(), "2/4 -/5");
+    }
+    std::string longest = "C:\\" + std::string(256, 'f'), brodera, tooLong = longest + "g";
     EXPECT_TRUE(WriteReceiveFolder(longest.c_str()));
-    std::string brodera;
-    ASSERT_TRUE(ReadRegString(Key::Brodera, VALUE_RECEIVE_FOLDER, &brodera));
-    EXPECT_EQ(brodera, longest);
-    char folder[MAX_PATH + 8];
+    EXPECT_TRUE(ReadRegString(Key::Brodera, VALUE_RECEIVE_FOLDER, &brodera) && brodera == longest);
     ASSERT_TRUE(ReadReceiveFolder(folder));
     EXPECT_EQ(std::string(folder), longest);
-
-    std::string tooLong = longest + "g";
     for (DWORD type : {REG_SZ, REG_BINARY}) {
         SetRegBinary(Key::Tambora, VALUE_RECEIVE_FOLDER, tooLong.c_str(), type == REG_SZ ? 261 : 260, type);
         memset(folder, 'x', sizeof folder);
@@ -166,99 +167,48 @@ TEST_F(Settings, ReceiveFolderIsAtMost259Characters)
     }
 }
 
-TEST_F(CommSettingsDialog, TemplateAsDesignedAndCentred)
+// Valid settings are shown as they are and nothing is written; what is missing or out of
+// range is shown as COM1 and 38400 and stored as 1 and 4 in both keys at opening, and stays
+// when the user cancels (with Escape or the close box).
+TEST_F(CommSettingsDialog, OpeningShowsValidSettingsAndRepairsTheOthersEvenOnCancel)
 {
-    BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
-        ExpectControls(dlg, {{IDC_COMM_PORT, "ComboBox", ""},
-                             {-1, "Static", "COM"},
-                             {-1, "Button", "Communication speed"},
-                             {IDC_BAUD_4800, "Button", "4800 bps"},
-                             {IDC_BAUD_9600, "Button", "9600 bps"},
-                             {IDC_BAUD_19200, "Button", "19200 bps"},
-                             {IDC_BAUD_38400, "Button", "38400 bps"},
-                             {IDC_BAUD_57600, "Button", "57600 bps"},
-                             {IDOK, "Button", "OK"},
-                             {IDCANCEL, "Button", "Cancel"}});
-        ASSERT_EQ(SendDlgItemMessageA(dlg, IDC_COMM_PORT, CB_GETCOUNT, 0, 0), 6);
-        ChoosePort(dlg, "COM6");
-        EXPECT_EQ(SelectedPort(dlg), "COM6");
-        // The five speeds are one group: each click leaves only that button checked.
-        for (int id : {IDC_BAUD_57600, IDC_BAUD_4800, IDC_BAUD_19200}) {
-            u.Click(dlg, id);
-            u.WaitUntil([&] { return IsChecked(dlg, id); }, "speed button checked");
-            EXPECT_EQ(CheckedSpeeds(dlg), std::vector<int>{id});
-        }
-        RECT r;
-        GetWindowRect(dlg, &r);
-        EXPECT_NEAR((r.left + r.right) / 2.0, GetSystemMetrics(SM_CXSCREEN) / 2.0, 1.0);
-        EXPECT_NEAR((r.top + r.bottom) / 2.0, GetSystemMetrics(SM_CYSCREEN) / 2.0, 1.0);
-        EXPECT_EQ(GetWindow(dlg, GW_OWNER), Owner());
-        u.Click(dlg, IDCANCEL);
-    });
-    EXPECT_EQ(result, 1);
-}
-
-// Opening the dialog repairs what is missing or out of range, and the repair stays when the
-// user cancels (with Cancel, or with the close box).
-TEST_F(CommSettingsDialog, OpeningStoresDefaultsForInvalidSettingsEvenOnCancel)
-{
-    struct Case {
-        const char *what;
+    const struct {
         std::vector<BYTE> port;
         DWORD portType;
         std::vector<BYTE> speed;
+        const char *shown, *stored;
     } cases[] = {
-        {"fresh profile", {}, REG_NONE, {}},
-        {"port 0, speed 6", Le(0), REG_DWORD, Le(6)},
-        {"port 7, speed 0", Le(7), REG_DWORD, Le(0)},
-        {"port as an 8-byte number", Le(2, 8), REG_QWORD, Le(0xFFFFFFFF)},
+        {{}, REG_NONE, {}, "COM1 38400 bps", "1/1 4/4"},  // a fresh profile
+        {Le(0), REG_DWORD, Le(6), "COM1 38400 bps", "1/1 4/4"},
+        {Le(7), REG_DWORD, Le(0), "COM1 38400 bps", "1/1 4/4"},
+        {Le(2, 8), REG_QWORD, Le(0xFFFFFFFF), "COM1 38400 bps", "1/1 4/4"},
+        {Le(6), REG_DWORD, Le(2), "COM6 9600 bps", "-/6 -/2"},
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.stored);
         DeleteSettingsKeys();
         if (!c.port.empty())
             SetRegBinary(Key::Tambora, VALUE_COM_PORT, c.port.data(), (DWORD)c.port.size(), c.portType);
         if (!c.speed.empty())
             SetRegBinary(Key::Tambora, VALUE_BAUD_RATE, c.speed.data(), (DWORD)c.speed.size(), REG_DWORD);
-        std::pair<DWORD, DWORD> portWhileOpen, speedWhileOpen;
-        BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
-            EXPECT_EQ(SelectedPort(dlg), "COM1");
-            EXPECT_EQ(CheckedSpeeds(dlg), std::vector<int>{IDC_BAUD_38400});
-            portWhileOpen = RegDwordBoth(VALUE_COM_PORT);
-            speedWhileOpen = RegDwordBoth(VALUE_BAUD_RATE);
+        std::string whileOpen;
+        Run([&](Ui &u, HWND dlg) {
+            whileOpen = ShownSettings(dlg) + ", " + Stored();
+            ChoosePort(dlg, "COM4");
+            u.Click(dlg, IDC_BAUD_4800);
             if (c.portType == REG_DWORD)
                 u.Close(dlg);
             else
-                u.Click(dlg, IDCANCEL);
+                PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);  // Escape
         });
-        EXPECT_EQ(result, 1);
-        EXPECT_EQ(portWhileOpen, PORT_1);
-        EXPECT_EQ(speedWhileOpen, SPEED_4);
-        EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), PORT_1);
-        EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), SPEED_4);
+        EXPECT_EQ(whileOpen, std::string(c.shown) + ", " + c.stored);
+        EXPECT_EQ(Stored(), c.stored);
     }
 }
 
-// Valid settings are shown as they are; what the user changes is dropped by Escape.
-TEST_F(CommSettingsDialog, ValidSettingsAreShownAndNotRewritten)
-{
-    SetRegDword(Key::Tambora, VALUE_COM_PORT, 6);
-    SetRegDword(Key::Tambora, VALUE_BAUD_RATE, 2);
-    BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
-        EXPECT_EQ(SelectedPort(dlg), "COM6");
-        EXPECT_EQ(CheckedSpeeds(dlg), std::vector<int>{IDC_BAUD_9600});
-        ChoosePort(dlg, "COM4");
-        u.Click(dlg, IDC_BAUD_4800);
-        PostMessageA(dlg, WM_COMMAND, IDCANCEL, 0);
-    });
-    EXPECT_EQ(result, 1);
-    EXPECT_FALSE(KeyExists(Key::Brodera)) << "nothing was written";
-    EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(NO_VALUE, DWORD(6)));
-    EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), std::make_pair(NO_VALUE, DWORD(2)));
-}
-
 // OK stores the choice in the Brodera key, then in the Tambora key; a Brodera key that
-// refuses writes does not make OK fail.
+// refuses writes does not make OK fail. The dialog is centred on the screen, six ports to
+// choose from, the five speeds one group.
 TEST_F(CommSettingsDialog, OkStoresTheChosenPortAndSpeed)
 {
     for (bool broderaRefuses : {false, true}) {
@@ -266,70 +216,185 @@ TEST_F(CommSettingsDialog, OkStoresTheChosenPortAndSpeed)
         DeleteSettingsKeys();
         SetRegDword(Key::Tambora, VALUE_COM_PORT, 2);
         std::unique_ptr<KeyWriteBlock> block(broderaRefuses ? new KeyWriteBlock(Key::Brodera) : nullptr);
-        BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
+        Run([&](Ui &u, HWND dlg) {
+            EXPECT_EQ(SendDlgItemMessageA(dlg, IDC_COMM_PORT, CB_GETCOUNT, 0, 0), 6);
+            for (int id : {IDC_BAUD_4800, IDC_BAUD_19200, IDC_BAUD_57600}) {
+                u.Click(dlg, id);
+                u.WaitUntil([&] { return ShownSettings(dlg) == "COM2 " + ControlText(dlg, id); }, "only that speed");
+            }
+            RECT r;
+            GetWindowRect(dlg, &r);
+            EXPECT_NEAR((r.left + r.right) / 2.0, GetSystemMetrics(SM_CXSCREEN) / 2.0, 1.0);
+            EXPECT_NEAR((r.top + r.bottom) / 2.0, GetSystemMetrics(SM_CYSCREEN) / 2.0, 1.0);
             ChoosePort(dlg, "COM3");
-            u.Click(dlg, IDC_BAUD_57600);
             u.Click(dlg, IDOK);
         });
-        EXPECT_EQ(result, 1);
         EXPECT_TRUE(RecordedMessageBoxes().empty());
-        DWORD brodera3 = broderaRefuses ? NO_VALUE : 3, brodera5 = broderaRefuses ? NO_VALUE : 5;
-        EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(brodera3, DWORD(3)));
-        EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), std::make_pair(brodera5, DWORD(5)));
-        EXPECT_STREQ(GetComPortName(), "COM3");
-        EXPECT_EQ(GetBaudRate(), 57600);
+        EXPECT_EQ(Stored(), broderaRefuses ? "-/3 -/5" : "3/3 5/5");
+        EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM3 57600");
     }
 }
 
-// The Tambora key refuses writes: the dialog shows the defaults, and OK fails at the port,
-// which the Brodera key has received by then; the speed is not stored at all.
-TEST_F(CommSettingsDialog, RefusedTamboraWriteIsReportedAndTheDialogStays)
+// OK that cannot store: the Tambora key refuses writes (the dialog shows the defaults, the
+// port reaches the Brodera key, the speed nowhere), or no speed or no port is chosen. The
+// message, and the dialog stays.
+TEST_F(CommSettingsDialog, OkThatCannotStoreIsReportedAndTheDialogStays)
 {
     SetRegDword(Key::Tambora, VALUE_COM_PORT, 5);
     SetRegDword(Key::Tambora, VALUE_BAUD_RATE, 5);
-    KeyWriteBlock block(Key::Tambora);
-    BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
-        EXPECT_EQ(SelectedPort(dlg), "COM1");
-        EXPECT_EQ(CheckedSpeeds(dlg), std::vector<int>{IDC_BAUD_38400});
+    std::unique_ptr<KeyWriteBlock> block(new KeyWriteBlock(Key::Tambora));
+    std::string shown;
+    Run([&](Ui &u, HWND dlg) {
+        shown = ShownSettings(dlg);
         ChoosePort(dlg, "COM3");
         u.Click(dlg, IDC_BAUD_19200);
         OkFails(u, dlg);
         u.Click(dlg, IDCANCEL);
     });
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(RecordedMessageBoxes().size(), 1u);
-    EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(DWORD(3), DWORD(5)));
-    EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), std::make_pair(DWORD(4), DWORD(5)));
-}
-
-// OK without a speed stores the new port, then fails; without a port it fails at once.
-TEST_F(CommSettingsDialog, OkWithoutAChoiceFailsAfterStoringWhatCameFirst)
-{
-    BOOL result = RunDialog(Owner(), [&](Ui &u, HWND dlg) {
+    EXPECT_EQ(shown, "COM1 38400 bps");
+    block.reset();
+    EXPECT_EQ(Stored(), "3/5 4/5");
+    DeleteSettingsKeys();
+    Names stored;
+    Run([&](Ui &u, HWND dlg) {
         ChoosePort(dlg, "COM5");
         for (int id : kSpeedButtons)
             SendDlgItemMessageA(dlg, id, BM_SETCHECK, BST_UNCHECKED, 0);
-        OkFails(u, dlg);
-        EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(DWORD(5), DWORD(5)));
+        OkFails(u, dlg);  // the port is stored first
+        stored.push_back(Stored());
         u.Click(dlg, IDC_BAUD_4800);
         SendDlgItemMessageA(dlg, IDC_COMM_PORT, CB_SETCURSEL, (WPARAM)-1, 0);
         OkFails(u, dlg);
-        EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), SPEED_4);
+        stored.push_back(Stored());
         ChoosePort(dlg, "COM2");
         u.Click(dlg, IDOK);
     });
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(RegDwordBoth(VALUE_COM_PORT), std::make_pair(DWORD(2), DWORD(2)));
-    EXPECT_EQ(RegDwordBoth(VALUE_BAUD_RATE), std::make_pair(DWORD(1), DWORD(1)));
+    EXPECT_EQ(stored, (Names{"5/5 4/4", "5/5 4/4"}));
+    EXPECT_EQ(Stored(), "2/2 1/1");
+    const Shown failed = {"Setting serial communication propaties", "Failed to get the parameter.", MB_ICONHAND};
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{failed, failed, failed}));
 }
 
-TEST_F(CommSettingsDialog, ReturnsZeroWhenTheDialogCannotOpen)
+// The dialogs cannot be created (an owner that is no window): SetSerialCommParamDlg returns
+// 0, CheckVersionDlg -1, and no dialog is tried.
+TEST_F(CommSettingsDialog, ExportsWhoseDialogCannotOpen)
 {
     HWND gone = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     DestroyWindow(gone);
-    DialogWatch watch({CAPTION});
+    DialogRefusal refusal("");
     EXPECT_EQ(Dll().SetSerialCommParamDlg(gone), 0);
-    EXPECT_EQ(watch.Stop(), 0) << "the dialog opened";
+    EXPECT_EQ(Dll().CheckVersionDlg(gone, 1), -1);
+    EXPECT_EQ(DialogRefusal::Refused(), 0);
+}
+
+// ---- the machine version ----
+
+// The version 2.1 note: the update advice around the web address.
+bool IsUpdateNote(const std::string &note)
+{
+    const std::string head = "* We recomend you to update LS9000's program.\n* Visit our website at  ",
+                      tail = "\n    to download new program.";
+    return note.size() > head.size() + tail.size() && note.compare(0, head.size(), head) == 0 &&
+           note.compare(note.size() - tail.size(), tail.size(), tail) == 0 &&
+           note.find("loomstar.example", head.size()) != std::string::npos;
+}
+
+TEST_F(VersionDialog, GetVersionCodeGivesOnlyPositiveNumbers)
+{
+    EXPECT_EQ(Dll().GetVersionCode(), -1) << "fresh profile";
+    EXPECT_TRUE(KeyExists(Key::Tambora)) << "reading creates the key";
+    const std::pair<DWORD, int> cases[] = {{1, 1}, {2, 2}, {7, 7}, {0, -1}, {0xFFFFFFFF, -1}, {0x80000000, -1}};
+    for (auto &c : cases) {
+        SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, c.first);
+        EXPECT_EQ(Dll().GetVersionCode(), c.second) << "stored " << c.first;
+    }
+    unsigned long long wide = 2;
+    SetRegBinary(Key::Tambora, VALUE_MACHINE_VERSION, &wide, sizeof wide, REG_QWORD);
+    EXPECT_EQ(Dll().GetVersionCode(), -1) << "8 bytes";
+    DeleteSettingsKeys();
+    SetRegDword(Key::Brodera, VALUE_MACHINE_VERSION, 2);
+    EXPECT_EQ(Dll().GetVersionCode(), -1) << "the Brodera key is never read";
+}
+
+// What the dialog shows for each stored version and force flag; the note follows the
+// clicks; Cancel, also after a click, stores nothing and returns 2. Not centred: its client
+// area starts where the owner's does.
+TEST_F(VersionDialog, ShowsTheStoredVersion)
+{
+    const struct {
+        DWORD stored;  // NO_VALUE: nothing
+        int force;
+        const char *caption;
+        int checked;
+    } cases[] = {{1, 0, CONFIRM, IDC_VERSION_21}, {NO_VALUE, 0, SELECT, 0}, {2, 1, SELECT, IDC_VERSION_22},
+                 {1, 1, SELECT, IDC_VERSION_21},  {7, 0, CONFIRM, IDC_VERSION_21}, {0, 0, SELECT, 0}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.stored) + ", force " + std::to_string(c.force));
+        DeleteSettingsKeys();
+        if (c.stored != NO_VALUE)
+            SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, c.stored);
+        Run(c.force, c.caption,
+            [&](Ui &u, HWND dlg) {
+                EXPECT_EQ(IsChecked(dlg, IDC_VERSION_21), c.checked == IDC_VERSION_21);
+                EXPECT_EQ(IsChecked(dlg, IDC_VERSION_22), c.checked == IDC_VERSION_22);
+                std::string note = ControlText(dlg, IDC_VERSION_NOTE);
+                EXPECT_TRUE(c.checked == IDC_VERSION_21 ? IsUpdateNote(note) : note == REOPEN_NOTE) << note;
+                POINT origin = {0, 0}, dialogOrigin = {0, 0};
+                ClientToScreen(Owner(), &origin);
+                ClientToScreen(dlg, &dialogOrigin);
+                EXPECT_TRUE(origin.x == dialogOrigin.x && origin.y == dialogOrigin.y && GetWindow(dlg, GW_OWNER) == Owner());
+                for (int id : {IDC_VERSION_22, IDC_VERSION_21, IDC_VERSION_22}) {
+                    u.Click(dlg, id);
+                    u.WaitUntil(
+                        [&] {
+                            std::string now = ControlText(dlg, IDC_VERSION_NOTE);
+                            return id == IDC_VERSION_22 ? now == REOPEN_NOTE && !IsChecked(dlg, IDC_VERSION_21)
+                                                        : IsUpdateNote(now);
+                        },
+                        "the note of the version clicked");
+                }
+                u.Click(dlg, IDCANCEL);
+            },
+            2);
+        EXPECT_EQ(RegDwordBoth(VALUE_MACHINE_VERSION), std::make_pair(NO_VALUE, c.stored));
+    }
+}
+
+// OK stores the checked version in both keys, -1 without a choice; a refused write is not
+// reported. With 2.2 stored the next unforced call returns 1 at once, without a dialog.
+TEST_F(VersionDialog, OkStoresTheCheckedVersionInBothKeys)
+{
+    auto choose = [](int button) {
+        return [button](Ui &u, HWND dlg) {
+            if (button)
+                u.Click(dlg, button);
+            u.Click(dlg, IDOK);
+        };
+    };
+    const struct {
+        int force, button, refused;  // refused: 0 none, 1 Brodera, 2 Tambora
+        DWORD brodera, tambora;
+    } cases[] = {{0, IDC_VERSION_22, 0, 2, 2},
+                 {1, IDC_VERSION_21, 0, 1, 1},
+                 {1, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF},
+                 {0, IDC_VERSION_22, 1, NO_VALUE, 2},
+                 {0, IDC_VERSION_22, 2, 2, NO_VALUE}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.button) + " refused " + std::to_string(c.refused));
+        if (c.refused || !c.button)
+            DeleteSettingsKeys();
+        std::unique_ptr<KeyWriteBlock> block(c.refused ? new KeyWriteBlock(c.refused == 1 ? Key::Brodera : Key::Tambora)
+                                                       : nullptr);
+        Run(c.force, SELECT, choose(c.button), 1);
+        EXPECT_EQ(RegDwordBoth(VALUE_MACHINE_VERSION), std::make_pair(c.brodera, c.tambora));
+        EXPECT_TRUE(c.button || Dll().GetVersionCode() == -1);
+    }
+    EXPECT_TRUE(RecordedMessageBoxes().empty());
+    DeleteSettingsKeys();
+    SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, 2);
+    DialogRefusal refusal("Confirm Machine's Version");
+    EXPECT_EQ(Dll().CheckVersionDlg(Owner(), 0), 1);
+    EXPECT_EQ(DialogRefusal::Refused(), 0) << "a dialog opened";
 }
 
 }  // namespace

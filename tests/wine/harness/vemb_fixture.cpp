@@ -1,6 +1,12 @@
 #include "vemb_fixture.h"
 
+#include <sddl.h>
 #include <stdio.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "link/settings.h"
 
@@ -21,59 +27,21 @@ bool FileExists(const std::string &path)
 
 std::vector<char> ReadFileBytes(const std::string &path)
 {
-    std::vector<char> bytes;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f)
-        return bytes;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes.insert(bytes.end(), chunk, chunk + n);
-    fclose(f);
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WriteFileBytes(const std::string &path, const void *data, size_t size)
 {
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = fwrite(data, 1, size, f) == size;
-    return fclose(f) == 0 && ok;
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write((const char *)data, size);
+    out.close();
+    return !out.fail();
 }
 
 bool WriteFileText(const std::string &path, const std::string &text)
 {
     return WriteFileBytes(path, text.data(), text.size());
-}
-
-static void DeleteTree(const std::string &dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else {
-                SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileA(path.c_str());
-            }
-        } while (FindNextFileA(find, &fd));
-        FindClose(find);
-    }
-    RemoveDirectoryA(dir.c_str());
-}
-
-static void MakeDirs(const std::string &dir)
-{
-    for (size_t i = 3; i <= dir.size(); ++i)
-        if (i == dir.size() || dir[i] == '\\')
-            CreateDirectoryA(dir.substr(0, i).c_str(), NULL);
 }
 
 // ---- registry ----
@@ -105,23 +73,18 @@ static bool QueryValue(Key key, const char *name, DWORD *type, std::vector<BYTE>
         return false;
     DWORD size = 0;
     bool ok = RegQueryValueExA(k, name, NULL, type, NULL, &size) == ERROR_SUCCESS;
-    if (ok) {
-        data->resize(size + 1);
-        ok = RegQueryValueExA(k, name, NULL, type, data->data(), &size) == ERROR_SUCCESS;
-        data->resize(size);
-    }
+    data->resize(size + 1);
+    ok = ok && RegQueryValueExA(k, name, NULL, type, data->data(), &size) == ERROR_SUCCESS;
+    data->resize(size);
     RegCloseKey(k);
     return ok;
 }
 
-bool ReadRegDword(Key key, const char *name, DWORD *value)
+bool RegValueExists(Key key, const char *name)
 {
     DWORD type;
     std::vector<BYTE> data;
-    if (!QueryValue(key, name, &type, &data) || type != REG_DWORD || data.size() != 4)
-        return false;
-    memcpy(value, data.data(), 4);
-    return true;
+    return QueryValue(key, name, &type, &data);
 }
 
 bool ReadRegString(Key key, const char *name, std::string *value)
@@ -131,16 +94,26 @@ bool ReadRegString(Key key, const char *name, std::string *value)
     if (!QueryValue(key, name, &type, &data) || type != REG_SZ)
         return false;
     value->assign(data.begin(), data.end());
-    while (!value->empty() && value->back() == '\0')
-        value->pop_back();
+    value->resize(strlen(value->c_str()));
     return true;
+}
+
+std::pair<DWORD, DWORD> RegDwordBoth(const char *name)
+{
+    DWORD values[2];
+    for (Key key : {Key::Brodera, Key::Tambora}) {
+        DWORD type;
+        std::vector<BYTE> data;
+        bool dword = QueryValue(key, name, &type, &data) && type == REG_DWORD && data.size() == 4;
+        values[key == Key::Tambora] = dword ? *(DWORD *)data.data() : NO_VALUE;
+    }
+    return {values[0], values[1]};
 }
 
 void SetRegBinary(Key key, const char *name, const void *data, DWORD size, DWORD type)
 {
     HKEY k;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL) !=
-        ERROR_SUCCESS)
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &k, NULL) != ERROR_SUCCESS)
         return;
     RegSetValueExA(k, name, 0, type, (const BYTE *)data, size);
     RegCloseKey(k);
@@ -156,16 +129,37 @@ void SetRegString(Key key, const char *name, const std::string &value)
     SetRegBinary(key, name, value.c_str(), (DWORD)value.size() + 1, REG_SZ);
 }
 
+// Puts an access list given as text on the key; false when that fails.
+static bool SetKeyAccess(Key key, const char *sddl, REGSAM access)
+{
+    HKEY k;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key), 0, NULL, 0, access, NULL, &k, NULL) != ERROR_SUCCESS)
+        return false;
+    PSECURITY_DESCRIPTOR descriptor = NULL;
+    bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, NULL) &&
+              RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    RegCloseKey(k);
+    return ok;
+}
+
+// Setting values is denied, everything else allowed (so that the list can be put back).
+KeyWriteBlock::KeyWriteBlock(Key key)
+    : key_(key), blocked_(SetKeyAccess(key, "D:(D;;0x2;;;WD)(A;;KA;;;WD)", KEY_ALL_ACCESS))
+{
+    EXPECT_TRUE(blocked_) << "cannot deny writes to " << KeyPath(key);
+}
+
+KeyWriteBlock::~KeyWriteBlock()
+{
+    if (blocked_) {
+        EXPECT_TRUE(SetKeyAccess(key_, "D:(A;;KA;;;WD)", WRITE_DAC)) << "cannot allow writes to " << KeyPath(key_);
+    }
+}
+
 // ---- the DLL ----
 
 static VembDll g_dll;
-
-void UnloadDll()
-{
-    if (g_dll.module)
-        FreeLibrary(g_dll.module);
-    g_dll = VembDll();
-}
 
 const VembDll &Dll()
 {
@@ -206,28 +200,14 @@ std::string SimCall::Arg(const std::string &key) const
 static std::map<std::string, std::string> ParseArgs(const std::string &text)
 {
     std::map<std::string, std::string> args;
-    size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && text[i] == ' ')
-            ++i;
-        size_t eq = text.find('=', i);
-        if (eq == std::string::npos)
-            break;
-        std::string key = text.substr(i, eq - i);
-        std::string value;
-        i = eq + 1;
-        if (i < text.size() && text[i] == '"') {
-            for (++i; i < text.size() && text[i] != '"'; ++i) {
-                if (text[i] == '\\' && i + 1 < text.size())
-                    ++i;
-                value += text[i];
-            }
-            ++i;
-        } else {
-            while (i < text.size() && text[i] != ' ')
-                value += text[i++];
-        }
+    for (size_t i = 0, eq; (eq = text.find('=', i)) != std::string::npos;) {
+        std::string key = text.substr(i, eq - i), value;
+        bool quoted = eq + 1 < text.size() && text[eq + 1] == '"';
+        for (i = eq + 1 + quoted; i < text.size() && text[i] != (quoted ? '"' : ' '); ++i)
+            value += text[i += quoted && text[i] == '\\' && i + 1 < text.size()];
         args[key] = value;
+        while (i < text.size() && (text[i] == ' ' || text[i] == '"'))
+            ++i;
     }
     return args;
 }
@@ -237,12 +217,9 @@ std::vector<SimCall> ReadSimCalls()
     std::vector<SimCall> calls;
     for (const std::string &line : linksim::ReadCallLog()) {
         if (line.rfind("  ", 0) != 0) {
-            SimCall call;
             size_t space = line.find(' ');
-            call.op = line.substr(0, space);
-            if (space != std::string::npos)
-                call.args = ParseArgs(line.substr(space + 1));
-            calls.push_back(call);
+            calls.push_back({line.substr(0, space), space == std::string::npos ? std::map<std::string, std::string>()
+                                                                               : ParseArgs(line.substr(space + 1))});
             continue;
         }
         if (calls.empty())
@@ -262,65 +239,67 @@ std::vector<SimCall> ReadSimCalls()
     return calls;
 }
 
-std::vector<std::string> SimOps()
+Names SimOps()
 {
-    std::vector<std::string> ops;
+    Names ops;
     for (const SimCall &c : ReadSimCalls())
         ops.push_back(c.op);
     return ops;
 }
 
+std::vector<SimCall> CallsOf(const Names &ops)
+{
+    std::vector<SimCall> calls;
+    for (const SimCall &c : ReadSimCalls())
+        if (std::find(ops.begin(), ops.end(), c.op) != ops.end())
+            calls.push_back(c);
+    return calls;
+}
+
+Names LinkMessages()
+{
+    Names told;
+    for (const SimCall &c : CallsOf({"DisplayMessageByReturnCode", "USB_DisplayMessageByReturnCode"}))
+        told.push_back(c.Arg("caption") + " " + c.Arg("code") + "/" + c.Arg("detail"));
+    return told;
+}
+
 // ---- the fixture ----
+
+static void DisarmWatchdog();
 
 static LRESULT CALLBACK OwnerProc(HWND w, UINT m, WPARAM wp, LPARAM lp)
 {
     return DefWindowProcA(w, m, wp, lp);
 }
 
-static HWND CreateOwner()
-{
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = OwnerProc;
-        wc.hInstance = GetModuleHandleA(NULL);
-        wc.lpszClassName = "VembTestHost";
-        wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
-        RegisterClassA(&wc);
-        registered = true;
-    }
-    HWND w = CreateWindowA("VembTestHost", "Test Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640, 480,
-                           NULL, NULL, GetModuleHandleA(NULL), NULL);
-    return w;
-}
-
-static const char *const kModuleTempFiles[] = {"SendList.tp$", "$$UPLDir.tmp", "$$UPLPrv.tmp"};
-
 void VembTest::SetUp()
 {
     const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string id = std::string(info->test_suite_name()) + "." + info->name();
-    for (char &c : id)
-        if (c == '/')
-            c = '_';
     ArmWatchdog(id, 120);
-
+    std::error_code ignored;
     std::string machine = ExeDir() + "machines\\" + id;
-    DeleteTree(machine);
-    MakeDirs(machine);
+    workDir_ = ExeDir() + "work\\" + id;
+    for (const std::string &dir : {machine, workDir_}) {
+        std::filesystem::remove_all(dir, ignored);
+        std::filesystem::create_directories(dir, ignored);
+    }
     SetEnvironmentVariableA("LOOMSTAR_MACHINE", machine.c_str());
     linksim::ResetMachine();
-
-    workDir_ = ExeDir() + "work\\" + id;
-    DeleteTree(workDir_);
-    MakeDirs(workDir_);
-
     DeleteSettingsKeys();
-    for (const char *name : kModuleTempFiles)
+    for (const char *name : {"SendList.tp$", "$$UPLDir.tmp", "$$UPLPrv.tmp"})
         DeleteFileA(TempFile(name).c_str());
     UseUsb(Usb::Absent);
     ClearRecordedMessageBoxes();
-    owner_ = CreateOwner();
+    static ATOM ownerClass = [] {
+        WNDCLASSA wc = {0, OwnerProc, 0, 0, GetModuleHandleA(NULL)};
+        wc.lpszClassName = "VembTestHost";
+        wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+        return RegisterClassA(&wc);
+    }();
+    owner_ = CreateWindowA((LPCSTR)(UINT_PTR)ownerClass, "Test Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 640,
+                           480, NULL, NULL, GetModuleHandleA(NULL), NULL);
 }
 
 void VembTest::TearDown()
@@ -329,7 +308,9 @@ void VembTest::TearDown()
         DestroyWindow(owner_);
     owner_ = NULL;
     // Every test starts with the module as a host finds it after loading it.
-    UnloadDll();
+    if (g_dll.module)
+        FreeLibrary(g_dll.module);
+    g_dll = VembDll();
     UseUsb(Usb::Absent);
     DisarmWatchdog();
 }
@@ -349,9 +330,9 @@ void VembTest::SeedDesign(int location, const std::string &name, const std::vect
     ASSERT_EQ(linksim::StoreDesign(location, name, bytes.data(), bytes.size()), 0) << name;
 }
 
-std::vector<std::string> VembTest::StoredNames(int location)
+Names VembTest::StoredNames(int location)
 {
-    std::vector<std::string> names;
+    Names names;
     for (const linksim::StoredDesign &d : linksim::ListDesigns(location))
         names.push_back(d.name);
     return names;
@@ -391,16 +372,12 @@ void ArmWatchdog(const std::string &testName, DWORD seconds)
     }
     EnterCriticalSection(&g_watchLock);
     g_watchName = testName;
-    g_watchDeadline = GetTickCount() + seconds * 1000;
-    if (!g_watchDeadline)
-        g_watchDeadline = 1;
+    g_watchDeadline = (GetTickCount() + seconds * 1000) | 1;
     LeaveCriticalSection(&g_watchLock);
 }
 
-void DisarmWatchdog()
+static void DisarmWatchdog()
 {
-    if (!g_watchThread)
-        return;
     EnterCriticalSection(&g_watchLock);
     g_watchDeadline = 0;
     LeaveCriticalSection(&g_watchLock);

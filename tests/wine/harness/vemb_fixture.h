@@ -9,6 +9,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "machine.h"
@@ -22,6 +23,7 @@ using uidrive::MessageBoxCall;
 using uidrive::RecordedMessageBoxes;
 using uidrive::RecordedMessageBoxStyle;
 using uidrive::RecordMessageBoxes;
+using Names = std::vector<std::string>;
 
 // Folder of the test program (with a trailing backslash); the DLLs sit beside it.
 std::string ExeDir();
@@ -34,11 +36,28 @@ bool WriteFileText(const std::string &path, const std::string &text);
 enum class Key { Tambora, Brodera };
 void DeleteSettingsKeys();
 bool KeyExists(Key key);
-bool ReadRegDword(Key key, const char *name, DWORD *value);
+bool RegValueExists(Key key, const char *name);
 bool ReadRegString(Key key, const char *name, std::string *value);
 void SetRegDword(Key key, const char *name, DWORD value);
 void SetRegBinary(Key key, const char *name, const void *data, DWORD size, DWORD type);
 void SetRegString(Key key, const char *name, const std::string &value);
+// A DWORD value in the Brodera and the Tambora key, NO_VALUE where absent.
+const DWORD NO_VALUE = 0xDEADBEEF;
+std::pair<DWORD, DWORD> RegDwordBoth(const char *name);
+
+// Denies setting values on one of the two keys while it lives, so that the module's open
+// with full access, and every read and write through it, fails.
+class KeyWriteBlock {
+public:
+    explicit KeyWriteBlock(Key key);
+    ~KeyWriteBlock();
+    KeyWriteBlock(const KeyWriteBlock &) = delete;
+    KeyWriteBlock &operator=(const KeyWriteBlock &) = delete;
+
+private:
+    Key key_;
+    bool blocked_ = false;
+};
 
 // VembDlg.dll, loaded from beside the test program, with its nine exports bound.
 struct VembDll {
@@ -56,7 +75,6 @@ struct VembDll {
 // Loads the DLL when first asked in a test (and records its message boxes); the fixture
 // unloads it after each test, so module state never carries from one test to the next.
 const VembDll &Dll();
-void UnloadDll();
 
 // Which USB link library lies beside the program while the test runs.
 enum class Usb { Absent, Present, NoOpening };
@@ -78,7 +96,12 @@ struct SimCall {
 };
 std::vector<SimCall> ReadSimCalls();
 // Only the operation names, in order: handy for EXPECT_EQ on a sequence.
-std::vector<std::string> SimOps();
+Names SimOps();
+// The calls of any of these operations, in order.
+std::vector<SimCall> CallsOf(const Names &ops);
+inline std::vector<SimCall> CallsOf(const char *op) { return CallsOf(Names{op}); }
+// The link libraries' explanations (with "message=log"): "<caption> <code>/<detail>" each.
+Names LinkMessages();
 
 class VembTest : public ::testing::Test {
 protected:
@@ -89,12 +112,12 @@ protected:
     void UseUsb(Usb variant);
     // Replaces the simulator's fault file.
     void SetFaults(const std::string &text) { linksim::WriteFaults(text); }
-    // Stores a design on the simulated machine.
     void SeedDesign(int location, const std::string &name, const std::vector<char> &bytes);
     // Names stored at a location, in order.
-    std::vector<std::string> StoredNames(int location);
+    Names StoredNames(int location);
     // A folder of the test's own, empty at the start (for design files, receive folders).
     std::string WorkDir() const { return workDir_; }
+    std::string In(const std::string &name) const { return workDir_ + "\\" + name; }
     // The visible window standing in for the host's main window.
     HWND Owner() const { return owner_; }
     // Full path of a module temporary file beside the program.
@@ -108,6 +131,5 @@ private:
 // Bounds the running test: past `seconds` the process prints what was open and ends, so
 // that a hung modal loop fails the test instead of the whole run.
 void ArmWatchdog(const std::string &testName, DWORD seconds);
-void DisarmWatchdog();
 
 }  // namespace vt

@@ -1,25 +1,15 @@
 #include "vemb_helpers.h"
 
 #include <commctrl.h>
-#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <algorithm>
 
 #include "designgen/design_writer.h"
-#include "link/settings.h"
-#include "ui_driver.h"
+#include "link/vemblink.h"
+#include "resource.h"
 
 namespace vt {
-
-std::vector<SimCall> CallsOf(const std::string &op)
-{
-    std::vector<SimCall> calls;
-    for (const SimCall &c : ReadSimCalls())
-        if (c.op == op)
-            calls.push_back(c);
-    return calls;
-}
 
 std::vector<char> DesignBytes(int32_t stitches, int seed, uint32_t hoop)
 {
@@ -42,7 +32,7 @@ std::string WriteDesign(const std::string &path, int32_t stitches, uint32_t hoop
     return path;
 }
 
-std::string WriteSendList(const std::string &path, const std::vector<std::string> &paths)
+std::string WriteSendList(const std::string &path, const Names &paths)
 {
     std::vector<char> bytes(paths.size() * 260, 0);
     for (size_t i = 0; i < paths.size(); ++i)
@@ -51,22 +41,18 @@ std::string WriteSendList(const std::string &path, const std::vector<std::string
     return path;
 }
 
-std::string ListItemText(HWND list, int item, int column)
+Names ListItemTexts(HWND list, int column)
 {
-    char text[1024] = "";
-    LVITEMA lv = {};
-    lv.iSubItem = column;
-    lv.pszText = text;
-    lv.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
-    return text;
-}
-
-std::vector<std::string> ListItemTexts(HWND list, int column)
-{
-    std::vector<std::string> texts;
-    for (int i = 0, n = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); i < n; ++i)
-        texts.push_back(ListItemText(list, i, column));
+    Names texts;
+    for (int i = 0, n = (int)SendMessageA(list, LVM_GETITEMCOUNT, 0, 0); i < n; ++i) {
+        char text[1024] = "";
+        LVITEMA lv = {};
+        lv.iSubItem = column;
+        lv.pszText = text;
+        lv.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, i, (LPARAM)&lv);
+        texts.push_back(text);
+    }
     return texts;
 }
 
@@ -76,6 +62,12 @@ void PassPosted(Ui &u, HWND listView)
     PostMessageA(listView, LVM_SETTEXTCOLOR, 0, next);
     u.WaitUntil([&] { return (COLORREF)SendMessageA(listView, LVM_GETTEXTCOLOR, 0, 0) == next; },
                 "posted messages handled");
+}
+
+void Settle(HWND window)
+{
+    DWORD_PTR result;
+    SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
 }
 
 int HandleCount()
@@ -100,160 +92,6 @@ int ThreadCount()
     return count;
 }
 
-// ---- registry ----
-
-static const char *KeyPath(Key key)
-{
-    return key == Key::Tambora ? TAMBORA_KEY_PATH : BRODERA_KEY_PATH;
-}
-
-std::pair<DWORD, DWORD> RegDwordBoth(const char *name)
-{
-    DWORD b = NO_VALUE, t = NO_VALUE;
-    if (!ReadRegDword(Key::Brodera, name, &b))
-        b = NO_VALUE;
-    if (!ReadRegDword(Key::Tambora, name, &t))
-        t = NO_VALUE;
-    return {b, t};
-}
-
-bool RegValueExists(Key key, const char *name)
-{
-    HKEY k;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(key), 0, KEY_READ, &k) != ERROR_SUCCESS)
-        return false;
-    bool exists = RegQueryValueExA(k, name, NULL, NULL, NULL, NULL) == ERROR_SUCCESS;
-    RegCloseKey(k);
-    return exists;
-}
-
-// Puts an access list given as text on the key; false when that fails.
-static bool SetKeyAccess(Key key, const char *sddl, REGSAM access)
-{
-    HKEY k;
-    if (RegCreateKeyExA(HKEY_CURRENT_USER, KeyPath(key), 0, NULL, 0, access, NULL, &k, NULL) != ERROR_SUCCESS)
-        return false;
-    PSECURITY_DESCRIPTOR descriptor = NULL;
-    bool ok = ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, NULL) &&
-              RegSetKeySecurity(k, DACL_SECURITY_INFORMATION, descriptor) == ERROR_SUCCESS;
-    LocalFree(descriptor);
-    RegCloseKey(k);
-    return ok;
-}
-
-// Setting values is denied, everything else allowed (so that the list can be put back).
-KeyWriteBlock::KeyWriteBlock(Key key)
-    : key_(key), blocked_(SetKeyAccess(key, "D:(D;;0x2;;;WD)(A;;KA;;;WD)", KEY_ALL_ACCESS))
-{
-    EXPECT_TRUE(blocked_) << "cannot deny writes to " << KeyPath(key);
-}
-
-KeyWriteBlock::~KeyWriteBlock()
-{
-    if (blocked_) {
-        EXPECT_TRUE(SetKeyAccess(key_, "D:(A;;KA;;;WD)", WRITE_DAC))
-            << "cannot allow writes to " << KeyPath(key_);
-    }
-}
-
-// ---- dialogs ----
-
-DialogWatch::DialogWatch(std::vector<std::string> captions) : captions_(std::move(captions))
-{
-    stop_ = CreateEventA(NULL, TRUE, FALSE, NULL);
-    thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
-}
-
-int DialogWatch::Stop()
-{
-    if (thread_) {
-        SetEvent(stop_);
-        // The watch may be asking one of this thread's windows for its text: serve it.
-        while (MsgWaitForMultipleObjects(1, &thread_, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-            MSG msg;
-            PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
-        CloseHandle(thread_);
-        CloseHandle(stop_);
-        thread_ = NULL;
-    }
-    return seen_;
-}
-
-DWORD WINAPI DialogWatch::Run(LPVOID param)
-{
-    DialogWatch *self = static_cast<DialogWatch *>(param);
-    std::vector<HWND> closed;
-    while (WaitForSingleObject(self->stop_, 20) == WAIT_TIMEOUT) {
-        for (HWND w : TopLevelWindows()) {
-            char cls[16] = "";
-            GetClassNameA(w, cls, sizeof cls);
-            const std::vector<std::string> &c = self->captions_;
-            if (std::string(cls) != "#32770" || std::find(c.begin(), c.end(), WindowText(w)) == c.end() ||
-                std::find(closed.begin(), closed.end(), w) != closed.end())
-                continue;
-            closed.push_back(w);
-            InterlockedIncrement(&self->seen_);
-            PostMessageA(w, WM_CLOSE, 0, 0);
-        }
-    }
-    return 0;
-}
-
-static RECT DialogUnitRect(HWND dialog, int x, int y, int w, int h)
-{
-    RECT r = {x, y, w, h};
-    MapDialogRect(dialog, &r);
-    return {r.left, r.top, r.left + r.right, r.top + r.bottom};
-}
-
-void ExpectControls(HWND dialog, const std::vector<ControlSpec> &controls)
-{
-    for (const ControlSpec &c : controls) {
-        SCOPED_TRACE("control " + std::to_string(c.id) + " \"" + c.text + "\"");
-        HWND control = c.id != -1 ? GetDlgItem(dialog, c.id) : NULL;
-        for (HWND w = GetWindow(dialog, GW_CHILD); !control && w; w = GetWindow(w, GW_HWNDNEXT))
-            if ((GetDlgCtrlID(w) & 0xFFFF) == 0xFFFF && WindowText(w) == c.text)
-                control = w;
-        ASSERT_NE(control, (HWND)NULL);
-        char cls[64] = "";
-        GetClassNameA(control, cls, sizeof cls);
-        EXPECT_STRCASEEQ(cls, c.cls);
-        bool combo = std::string(c.cls) == "ComboBox";  // chooses its own closed height
-        if (!combo) {
-            EXPECT_EQ(WindowText(control), c.text);
-        }
-        if (c.w) {
-            RECT want = DialogUnitRect(dialog, c.x, c.y, c.w, c.h), got;
-            GetWindowRect(control, &got);
-            MapWindowPoints(NULL, dialog, (POINT *)&got, 2);
-            EXPECT_EQ(got.left, want.left);
-            EXPECT_EQ(got.top, want.top);
-            EXPECT_EQ(got.right, want.right);
-            if (!combo) {
-                EXPECT_EQ(got.bottom, want.bottom);
-            }
-        }
-        DWORD style = (DWORD)GetWindowLongA(control, GWL_STYLE);
-        EXPECT_EQ(style & c.style, c.style) << std::hex << "style 0x" << style;
-        EXPECT_EQ(style & c.typeMask, c.type) << std::hex << "style 0x" << style;
-    }
-}
-
-void ExpectLayout(HWND dialog, int width, int height, const std::vector<ControlSpec> &controls)
-{
-    RECT client, expected = DialogUnitRect(dialog, 0, 0, width, height);
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(client.right, expected.right) << "dialog width";
-    EXPECT_EQ(client.bottom, expected.bottom) << "dialog height";
-    LOGFONTA font = {};
-    GetObjectA((HFONT)SendMessageA(dialog, WM_GETFONT, 0, 0), sizeof font, &font);
-    EXPECT_STREQ(font.lfFaceName, "MS Sans Serif");
-    ExpectControls(dialog, controls);
-}
-
-// ---- the clip marker ----
-
 bool MarkerWatch::Stepped(HWND animation)
 {
     const COLORREF marker = RGB(255, 196, 32);
@@ -273,6 +111,360 @@ bool MarkerWatch::Stepped(HWND animation)
     bool stepped = x >= 0 && last_ >= 0 && step > 0 && step < 20;
     last_ = x;
     return stepped;
+}
+
+// The box has 3 pixels of border and draws a 2-pixel etched frame over its client area.
+int StitchPixels(HWND dialog)
+{
+    UpdateWindow(dialog);
+    RECT box;
+    GetWindowRect(GetDlgItem(dialog, IDC_PREVIEW_BOX), &box);
+    HDC screen = GetDC(NULL);
+    int count = 0;
+    for (int y = box.top + 5; y < box.bottom - 5; ++y)
+        for (int x = box.left + 5; x < box.right - 5; ++x) {
+            COLORREF c = GetPixel(screen, x, y);
+            count += c != RGB(255, 255, 255) && c != RGB(192, 192, 192);
+        }
+    ReleaseDC(NULL, screen);
+    return count;
+}
+
+// ---- what the user saw ----
+
+std::ostream &operator<<(std::ostream &os, const Shown &s)
+{
+    return os << "{\"" << s.caption << "\", \"" << s.text << "\", 0x" << std::hex << s.style << std::dec << "}";
+}
+
+std::vector<Shown> ModuleMessages()
+{
+    std::vector<Shown> shown;
+    for (const MessageBoxCall &c : RecordedMessageBoxes())
+        shown.push_back({c.caption, c.text, c.style});
+    return shown;
+}
+
+void AnswerOpenBoxes(Ui &u)
+{
+    for (HWND w : TopLevelWindows())
+        if (uidrive::LooksLikeMessageBox(w))
+            u.Answer(ReadMessageBox(w), IDOK);
+}
+
+void AnswerUntilGone(Ui &u, HWND window)
+{
+    u.WaitUntil([&] {
+        AnswerOpenBoxes(u);
+        return !IsWindow(window);
+    }, "the dialog to end");
+}
+
+// ---- failures from outside the module ----
+
+bool CallFault::Take()
+{
+    static struct Lock {
+        Lock() { InitializeCriticalSection(&section); }
+        CRITICAL_SECTION section;
+    } lock;
+    EnterCriticalSection(&lock.section);
+    bool take = fail > 0 && pass-- <= 0;
+    if (take)
+        --fail, ++failed;
+    LeaveCriticalSection(&lock.section);
+    return take;
+}
+
+CallFault g_heapCreate, g_heapAlloc, g_globalAlloc, g_globalLock, g_event, g_thread, g_calloc, g_fileRead,
+    g_fileWrite, g_fileSize, g_serialOpen, g_usbOpen;
+static std::string g_watchedFile;
+static volatile HANDLE g_watchedHandle = INVALID_HANDLE_VALUE;
+
+void WatchFile(const std::string &name)
+{
+    g_watchedFile = name;
+    g_watchedHandle = INVALID_HANDLE_VALUE;
+}
+
+// Each faulty call answers nothing when its fault is taken, else calls on to the real one.
+#define FAULTY(type, name, fault, params, args)                                                    \
+    static decltype(&name) g_real##name;                                                           \
+    static type WINAPI Faulty##name params                                                         \
+    {                                                                                              \
+        return fault.Take() ? (SetLastError(ERROR_NOT_ENOUGH_MEMORY), (type)0) : g_real##name args; \
+    }
+FAULTY(HANDLE, HeapCreate, g_heapCreate, (DWORD o, SIZE_T i, SIZE_T m), (o, i, m))
+FAULTY(LPVOID, HeapAlloc, g_heapAlloc, (HANDLE h, DWORD f, SIZE_T s), (h, f, s))
+FAULTY(HGLOBAL, GlobalAlloc, g_globalAlloc, (UINT f, SIZE_T s), (f, s))
+FAULTY(LPVOID, GlobalLock, g_globalLock, (HGLOBAL b), (b))
+FAULTY(HANDLE, CreateEventA, g_event, (LPSECURITY_ATTRIBUTES a, BOOL m, BOOL i, LPCSTR n), (a, m, i, n))
+FAULTY(HANDLE, CreateThread, g_thread,
+       (LPSECURITY_ATTRIBUTES a, SIZE_T s, LPTHREAD_START_ROUTINE r, LPVOID p, DWORD f, LPDWORD i), (a, s, r, p, f, i))
+static decltype(&CreateFileA) g_realCreateFile;
+static decltype(&ReadFile) g_realReadFile;
+static decltype(&WriteFile) g_realWriteFile;
+static decltype(&GetFileSize) g_realGetFileSize;
+static decltype(&GetProcAddress) g_realGetProcAddress;
+static void *(__cdecl *g_realCalloc)(size_t, size_t);
+static int(__stdcall *g_realSerialOpen)(const char *, int, HANDLE);
+static USB_Initialize_t g_realUsbOpen;
+
+static void *__cdecl FaultyCalloc(size_t count, size_t size)
+{
+    return g_calloc.Take() ? NULL : g_realCalloc(count, size);
+}
+static HANDLE WINAPI WatchingCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES sa,
+                                        DWORD how, DWORD attributes, HANDLE model)
+{
+    HANDLE file = g_realCreateFile(path, access, share, sa, how, attributes, model);
+    std::string p = path ? path : "", w = g_watchedFile;
+    if (!w.empty() && p.size() >= w.size() && lstrcmpiA(p.c_str() + p.size() - w.size(), w.c_str()) == 0)
+        g_watchedHandle = file;
+    return file;
+}
+static BOOL WINAPI FaultyReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD got, LPOVERLAPPED overlapped)
+{
+    if (file != g_watchedHandle || !g_fileRead.Take())
+        return g_realReadFile(file, buffer, size, got, overlapped);
+    SetLastError(ERROR_READ_FAULT);
+    return FALSE;
+}
+static BOOL WINAPI FaultyWriteFile(HANDLE file, LPCVOID buffer, DWORD size, LPDWORD put, LPOVERLAPPED overlapped)
+{
+    if (file != g_watchedHandle || !g_fileWrite.Take())
+        return g_realWriteFile(file, buffer, size, put, overlapped);
+    SetLastError(ERROR_WRITE_FAULT);
+    return FALSE;
+}
+static DWORD WINAPI FaultyGetFileSize(HANDLE file, LPDWORD high)
+{
+    if (file != g_watchedHandle || !g_fileSize.Take())
+        return g_realGetFileSize(file, high);
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_FILE_SIZE;
+}
+// The link libraries answer "not open" (2 serial, 1 USB) without being asked.
+static int __stdcall FaultySerialOpen(const char *port, int speed, HANDLE cancel)
+{
+    return g_serialOpen.Take() ? 2 : g_realSerialOpen(port, speed, cancel);
+}
+static int __stdcall FaultyUsbOpen(HWND owner, HANDLE cancel)
+{
+    return g_usbOpen.Take() ? 1 : g_realUsbOpen(owner, cancel);
+}
+// The USB link library is bound by name: its USB_Initialize comes back patched.
+static FARPROC WINAPI PatchingGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC found = g_realGetProcAddress(module, name);
+    if (!found || IS_INTRESOURCE(name) || strcmp(name, "USB_Initialize") != 0)
+        return found;
+    g_realUsbOpen = (USB_Initialize_t)found;
+    return (FARPROC)FaultyUsbOpen;
+}
+
+void PatchFaults()
+{
+    for (CallFault *f : {&g_heapCreate, &g_heapAlloc, &g_globalAlloc, &g_globalLock, &g_event, &g_thread, &g_calloc,
+                         &g_fileRead, &g_fileWrite, &g_fileSize, &g_serialOpen, &g_usbOpen})
+        *f = CallFault();
+    WatchFile("");
+    const struct {
+        const char *dll, *name;
+        void *hook;
+        void **real;
+    } patches[] = {
+        {"kernel32.dll", "HeapCreate", (void *)FaultyHeapCreate, (void **)&g_realHeapCreate},
+        {"kernel32.dll", "HeapAlloc", (void *)FaultyHeapAlloc, (void **)&g_realHeapAlloc},
+        {"kernel32.dll", "GlobalAlloc", (void *)FaultyGlobalAlloc, (void **)&g_realGlobalAlloc},
+        {"kernel32.dll", "GlobalLock", (void *)FaultyGlobalLock, (void **)&g_realGlobalLock},
+        {"kernel32.dll", "CreateEventA", (void *)FaultyCreateEventA, (void **)&g_realCreateEventA},
+        {"kernel32.dll", "CreateThread", (void *)FaultyCreateThread, (void **)&g_realCreateThread},
+        {"kernel32.dll", "CreateFileA", (void *)WatchingCreateFile, (void **)&g_realCreateFile},
+        {"kernel32.dll", "ReadFile", (void *)FaultyReadFile, (void **)&g_realReadFile},
+        {"kernel32.dll", "WriteFile", (void *)FaultyWriteFile, (void **)&g_realWriteFile},
+        {"kernel32.dll", "GetFileSize", (void *)FaultyGetFileSize, (void **)&g_realGetFileSize},
+        {"kernel32.dll", "GetProcAddress", (void *)PatchingGetProcAddress, (void **)&g_realGetProcAddress},
+        {"msvcrt.dll", "calloc", (void *)FaultyCalloc, (void **)&g_realCalloc},
+        {"VembSio.dll", "SIO_InitializeIO", (void *)FaultySerialOpen, (void **)&g_realSerialOpen},
+    };
+    for (auto &p : patches) {
+        *p.real = (void *)GetProcAddress(GetModuleHandleA(p.dll), p.name);
+        EXPECT_TRUE(*p.real && uidrive::PatchImport(Dll().module, p.dll, p.name, p.hook)) << p.name;
+    }
+}
+
+static std::string g_refusedCaption;
+static int g_refusalPass, g_refused;
+
+static LRESULT CALLBACK RefusalHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTA *cs = ((CBT_CREATEWNDA *)lParam)->lpcs;
+        bool dialog = IS_INTRESOURCE(cs->lpszClass) ? (ULONG_PTR)cs->lpszClass == 32770
+                                                    : lstrcmpiA(cs->lpszClass, "#32770") == 0;
+        bool named = g_refusedCaption.empty() || (cs->lpszName && g_refusedCaption == cs->lpszName);
+        if (dialog && named && g_refusalPass-- <= 0) {
+            ++g_refused;
+            return 1;
+        }
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+DialogRefusal::DialogRefusal(const std::string &caption, int pass)
+{
+    g_refusedCaption = caption;
+    g_refusalPass = pass;
+    g_refused = 0;
+    hook_ = SetWindowsHookExA(WH_CBT, RefusalHook, NULL, GetCurrentThreadId());
+    EXPECT_NE(hook_, (HHOOK)NULL);
+}
+
+int DialogRefusal::Refused()
+{
+    return g_refused;
+}
+
+// ---- the machine design list ----
+
+std::string ListTitle(Side side, bool usb)
+{
+    return std::string(side == Side::Receive ? "Receive Designs" : "Delete Designs") +
+           (usb ? " - USB Connected" : " - COM Port");
+}
+
+void RunList(HWND owner, Side side, const std::function<void(Ui &, HWND)> &script, bool usb)
+{
+    UiScript ui([&](Ui &u) {
+        HWND dlg = u.WaitDialog(ListTitle(side, usb));
+        u.WaitUntil([&] {
+            AnswerOpenBoxes(u);
+            return ControlText(dlg, IDC_SELECTED_COUNT) != "";
+        }, "the first list");
+        Settle(dlg);
+        script(u, dlg);
+        if (IsWindow(dlg)) {
+            u.Click(dlg, IDCANCEL);
+            AnswerUntilGone(u, dlg);
+        }
+    });
+    EXPECT_EQ(side == Side::Receive ? Dll().UploadData(owner) : Dll().DeleteData(owner), 1);
+    ui.Join();
+}
+
+HWND DesignList(HWND dialog)
+{
+    return GetDlgItem(dialog, IDC_DESIGN_LIST);
+}
+
+Names ItemNames(HWND dialog)
+{
+    return ListItemTexts(DesignList(dialog));
+}
+
+LPARAM ItemData(HWND dialog, int index)
+{
+    LVITEMA item = {};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    SendMessageA(DesignList(dialog), LVM_GETITEMA, 0, (LPARAM)&item);
+    return item.lParam;
+}
+
+std::vector<int> TickedItems(HWND dialog)
+{
+    std::vector<int> ticked;
+    for (int i = 0, n = (int)SendMessageA(DesignList(dialog), LVM_GETITEMCOUNT, 0, 0); i < n; ++i)
+        if ((SendMessageA(DesignList(dialog), LVM_GETITEMSTATE, i, LVIS_STATEIMAGEMASK) >> 12) == 2)
+            ticked.push_back(i);
+    return ticked;
+}
+
+int SelectedItem(HWND dialog)
+{
+    return (int)SendMessageA(DesignList(dialog), LVM_GETNEXTITEM, (WPARAM)-1, LVNI_SELECTED);
+}
+
+void ClickListAt(HWND dialog, POINT client)
+{
+    HWND list = DesignList(dialog);
+    POINT screen = client;
+    ClientToScreen(list, &screen);
+    // Pointer events of earlier moves (and of windows that came and went under the pointer)
+    // reach the dialog's thread late and may carry the cursor back: let the thread take them
+    // in before and after the move, until the cursor stays put.
+    for (int tries = 0; tries < 50; ++tries) {
+        Settle(dialog);
+        SetCursorPos(screen.x, screen.y);
+        Settle(dialog);
+        Sleep(10);
+        Settle(dialog);
+        POINT now;
+        GetCursorPos(&now);
+        if (now.x == screen.x && now.y == screen.y)
+            break;
+    }
+    LPARAM at = MAKELPARAM(client.x, client.y);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+// The middle of an item's check box: left of its icon, one state image wide.
+void ClickCheckBox(HWND dialog, int index)
+{
+    HWND list = DesignList(dialog);
+    RECT icon = {LVIR_ICON, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, index, (LPARAM)&icon);
+    int width = 16, height = 16;
+    if (HIMAGELIST states = (HIMAGELIST)SendMessageA(list, LVM_GETIMAGELIST, LVSIL_STATE, 0))
+        ImageList_GetIconSize(states, &width, &height);
+    ClickListAt(dialog, {icon.left - width / 2, (icon.top + icon.bottom) / 2});
+}
+
+void ClickItem(HWND dialog, int index)
+{
+    RECT label = {LVIR_LABEL, 0, 0, 0};
+    SendMessageA(DesignList(dialog), LVM_GETITEMRECT, index, (LPARAM)&label);
+    ClickListAt(dialog, {label.left + 4, (label.top + label.bottom) / 2});
+}
+
+void Tick(Ui &u, HWND dialog, std::initializer_list<int> items)
+{
+    for (int item : items) {
+        ClickCheckBox(dialog, item);
+        Barrier(u, dialog);
+    }
+}
+
+void PressKey(HWND dialog, WORD key)
+{
+    PostMessageA(DesignList(dialog), WM_KEYDOWN, key, 1);
+    PostMessageA(DesignList(dialog), WM_KEYUP, key, 0xC0000001);
+}
+
+std::vector<SimCall> DirectoryUploads()
+{
+    return CallsOf({"Protocol_Seq_DirUpload", "USB_DirUpload_Sequence"});
+}
+
+std::vector<SimCall> Uploads()
+{
+    return CallsOf({"Protocol_Seq_Upload", "USB_Upload_Sequence"});
+}
+
+void WaitListLoaded(Ui &u, HWND dialog, size_t count)
+{
+    u.WaitUntil([&] { return DirectoryUploads().size() >= count; }, "directory upload " + std::to_string(count));
+    u.WaitUntil([] { return !FindWindowA(NULL, "Receive Design List"); }, "directory upload dialog gone");
+    Settle(dialog);
+}
+
+void WaitPreviewDone(Ui &u, HWND dialog, size_t count)
+{
+    u.WaitUntil([&] { return Uploads().size() >= count; }, "preview fetch " + std::to_string(count));
+    u.WaitUntil([] { return !FindWindowA(NULL, "Receive Preview Data"); }, "preview dialog gone");
+    Settle(dialog);
 }
 
 }  // namespace vt
