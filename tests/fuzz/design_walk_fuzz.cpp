@@ -10,27 +10,20 @@
 
 namespace {
 
-class CheckingSink : public PenSink {
-public:
-    CheckingSink(int width, int height) : width_(width), height_(height) {}
-    void Pen(ThreadColour colour) override
+// Every point inside the area, every colour an RGB value; counts the operations.
+struct CheckingSink : PenSink {
+    CheckingSink(int width, int height) : width(width), height(height) {}
+    void Pen(ThreadColour colour) override { Check(colour <= 0xFFFFFF); }
+    void Move(int x, int y) override { Check(x >= 0 && x <= width && y >= 0 && y <= height); }
+    void Line(int x, int y) override { Move(x, y); }
+    void Check(bool ok)
     {
-        if (colour > 0xFFFFFF)
+        if (!ok)
             abort();
         ++ops;
     }
-    void Move(int x, int y) override { Check(x, y); }
-    void Line(int x, int y) override { Check(x, y); }
+    int width, height;
     size_t ops = 0;
-
-private:
-    void Check(int x, int y)
-    {
-        if (x < 0 || x > width_ || y < 0 || y > height_)
-            abort();
-        ++ops;
-    }
-    int width_, height_;
 };
 
 void Walk(const DesignView &view, int width, int height)

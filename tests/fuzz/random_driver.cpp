@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -14,14 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size);
 
 static std::vector<uint8_t> ReadFile(const std::string &path)
 {
-    std::vector<uint8_t> bytes;
-    if (FILE *f = fopen(path.c_str(), "rb")) {
-        int c;
-        while ((c = fgetc(f)) != EOF)
-            bytes.push_back((uint8_t)c);
-        fclose(f);
-    }
-    return bytes;
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 int main(int argc, char **argv)

@@ -1,23 +1,18 @@
-// Resource discipline: each export, driven 20 times in a row through its usual way, leaves
-// nothing behind once it has returned — no thread, kernel handle, heap, window, GDI object
-// or device context of its own, and no temporary file beside the program. The first round
-// loads what stays loaded (system DLLs, the common dialog's shell); the counts after it are
-// the baseline for the other 19.
-//
-// Wine answers 0 to GetGuiResources and GetProcessHandleCount, so GDI objects are counted
-// at VembDlg.dll's imports (every create and get matched against its delete and release),
-// handles one by one, windows by enumeration.
+// Resource discipline: each export, driven 20 times in a row as usual, leaves nothing behind
+// once it has returned (threads, handles, heaps, windows, GDI objects and DCs of its own, the
+// module's temporary files). The first round loads what stays loaded and sets the baseline.
+// Wine answers 0 to GetGuiResources, so GDI objects are counted at VembDlg.dll's imports.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <mutex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "message_box_log.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -26,87 +21,26 @@ namespace {
 
 const int ROUNDS = 20;
 
-// ---- GDI objects and device contexts the module holds ----
-
-CRITICAL_SECTION g_gdiLock;
+std::mutex g_gdiLock;
 std::set<HANDLE> g_gdiLive;
 
 void Track(HANDLE object, bool live)
 {
-    if (!object)
-        return;
-    EnterCriticalSection(&g_gdiLock);
-    if (live)
+    std::lock_guard<std::mutex> lock(g_gdiLock);
+    if (live && object)
         g_gdiLive.insert(object);
     else
         g_gdiLive.erase(object);
-    LeaveCriticalSection(&g_gdiLock);
 }
+template <class H> H Made(H object) { return Track(object, true), object; }
 
-HDC WINAPI TrackCreateCompatibleDC(HDC dc)
-{
-    HDC made = CreateCompatibleDC(dc);
-    Track(made, true);
-    return made;
-}
-HBITMAP WINAPI TrackCreateCompatibleBitmap(HDC dc, int w, int h)
-{
-    HBITMAP made = CreateCompatibleBitmap(dc, w, h);
-    Track(made, true);
-    return made;
-}
-HPEN WINAPI TrackCreatePen(int style, int width, COLORREF colour)
-{
-    HPEN made = CreatePen(style, width, colour);
-    Track(made, true);
-    return made;
-}
-BOOL WINAPI TrackDeleteDC(HDC dc)
-{
-    Track(dc, false);
-    return DeleteDC(dc);
-}
-BOOL WINAPI TrackDeleteObject(HGDIOBJ object)
-{
-    Track(object, false);
-    return DeleteObject(object);
-}
-HDC WINAPI TrackGetDC(HWND window)
-{
-    HDC dc = GetDC(window);
-    Track(dc, true);
-    return dc;
-}
-int WINAPI TrackReleaseDC(HWND window, HDC dc)
-{
-    Track(dc, false);
-    return ReleaseDC(window, dc);
-}
-
-void WatchGdi(HMODULE module)
-{
-    static bool ready = false;
-    if (!ready) {
-        InitializeCriticalSection(&g_gdiLock);
-        ready = true;
-    }
-    const struct {
-        const char *dll, *name;
-        void *replacement;
-    } imports[] = {
-        {"gdi32.dll", "CreateCompatibleDC", (void *)TrackCreateCompatibleDC},
-        {"gdi32.dll", "CreateCompatibleBitmap", (void *)TrackCreateCompatibleBitmap},
-        {"gdi32.dll", "CreatePen", (void *)TrackCreatePen},
-        {"gdi32.dll", "DeleteDC", (void *)TrackDeleteDC},
-        {"gdi32.dll", "DeleteObject", (void *)TrackDeleteObject},
-        {"user32.dll", "GetDC", (void *)TrackGetDC},
-        {"user32.dll", "ReleaseDC", (void *)TrackReleaseDC},
-    };
-    for (const auto &i : imports)
-        uidrive::PatchImport(module, i.dll, i.name, i.replacement);
-}
-
-// ---- what the process holds ----
+HDC WINAPI TrackCreateCompatibleDC(HDC dc) { return Made(CreateCompatibleDC(dc)); }
+HBITMAP WINAPI TrackCreateCompatibleBitmap(HDC dc, int w, int h) { return Made(CreateCompatibleBitmap(dc, w, h)); }
+HPEN WINAPI TrackCreatePen(int style, int width, COLORREF colour) { return Made(CreatePen(style, width, colour)); }
+HDC WINAPI TrackGetDC(HWND window) { return Made(GetDC(window)); }
+BOOL WINAPI TrackDeleteDC(HDC dc) { return Track(dc, false), DeleteDC(dc); }
+BOOL WINAPI TrackDeleteObject(HGDIOBJ object) { return Track(object, false), DeleteObject(object); }
+int WINAPI TrackReleaseDC(HWND window, HDC dc) { return Track(dc, false), ReleaseDC(window, dc); }
 
 BOOL CALLBACK CountWindow(HWND window, LPARAM count)
 {
@@ -119,34 +53,15 @@ BOOL CALLBACK CountWindow(HWND window, LPARAM count)
     return TRUE;
 }
 
-struct Holdings {
-    int threads, handles, windows, gdi;
-    DWORD heaps;
-    bool operator==(const Holdings &o) const
-    {
-        return threads == o.threads && handles == o.handles && windows == o.windows && gdi == o.gdi &&
-               heaps == o.heaps;
-    }
-};
-
-std::ostream &operator<<(std::ostream &out, const Holdings &h)
+// What the process holds now, as text.
+std::string Holdings()
 {
-    return out << "threads " << h.threads << ", handles " << h.handles << ", windows " << h.windows
-               << ", GDI objects and DCs " << h.gdi << ", heaps " << h.heaps;
-}
-
-Holdings Now()
-{
-    Holdings h;
-    h.threads = ThreadCount();
-    h.handles = HandleCount();
-    h.windows = 0;
-    EnumWindows(CountWindow, (LPARAM)&h.windows);
-    EnterCriticalSection(&g_gdiLock);
-    h.gdi = (int)g_gdiLive.size();
-    LeaveCriticalSection(&g_gdiLock);
-    h.heaps = HeapCount();
-    return h;
+    int windows = 0;
+    EnumWindows(CountWindow, (LPARAM)&windows);
+    std::lock_guard<std::mutex> lock(g_gdiLock);
+    return "threads " + std::to_string(ThreadCount()) + ", handles " + std::to_string(HandleCount()) +
+           ", windows " + std::to_string(windows) + ", GDI objects and DCs " + std::to_string(g_gdiLive.size()) +
+           ", heaps " + std::to_string(HeapCount());
 }
 
 class Discipline : public VembTest {
@@ -155,16 +70,22 @@ protected:
     {
         VembTest::SetUp();
         ArmWatchdog("Discipline", 170);
-        WatchGdi(Dll().module);
+        for (auto i : {std::make_pair("CreateCompatibleDC", (void *)TrackCreateCompatibleDC),
+                       {"CreateCompatibleBitmap", (void *)TrackCreateCompatibleBitmap},
+                       {"CreatePen", (void *)TrackCreatePen}, {"DeleteDC", (void *)TrackDeleteDC},
+                       {"DeleteObject", (void *)TrackDeleteObject}})
+            uidrive::PatchImport(Dll().module, "gdi32.dll", i.first, i.second);
+        uidrive::PatchImport(Dll().module, "user32.dll", "GetDC", (void *)TrackGetDC);
+        uidrive::PatchImport(Dll().module, "user32.dll", "ReleaseDC", (void *)TrackReleaseDC);
         for (int i = 0; i < 3; ++i)
-            designs_.push_back(WriteDesign(WorkDir() + "\\d" + std::to_string(i) + ".vbd", 800));
+            designs_.push_back(WriteDesign(In("d" + std::to_string(i) + ".vbd"), 800));
     }
 
-    // Runs `round` ROUNDS times; after each the module's temporary files are gone, and
-    // after the last what the process holds equals what it held after the first.
+    // Runs `round` ROUNDS times: after each the temporary files are gone and no transfer is
+    // reported; after the last the process holds what it held after the first, no GDI object.
     void Rounds(const std::function<void()> &round)
     {
-        Holdings baseline = {};
+        std::string baseline;
         for (int i = 1; i <= ROUNDS; ++i) {
             round();
             for (const char *name : {"SendList.tp$", "$$UPLDir.tmp", "$$UPLPrv.tmp"})
@@ -174,19 +95,25 @@ protected:
                 return;
             Sleep(50);  // let ended threads leave the process
             if (i == 1)
-                baseline = Now();
+                baseline = Holdings();
         }
-        EXPECT_EQ(Now(), baseline) << "after " << ROUNDS << " rounds";
-        EXPECT_EQ(baseline.gdi, 0) << "GDI objects or DCs the module still holds";
+        EXPECT_EQ(Holdings(), baseline) << "after " << ROUNDS << " rounds";
+        EXPECT_NE(baseline.find("GDI objects and DCs 0,"), std::string::npos) << baseline;
     }
 
-    // Runs one export with a UI script.
-    template <class Export>
-    void Drive(Export call, const std::function<void(Ui &)> &script)
+    // Runs one export with a UI script; it returns 1.
+    void Drive(const std::function<int()> &call, const std::function<void(Ui &)> &script)
     {
         UiScript ui(script);
         EXPECT_EQ(call(), 1);
         ui.Join();
+    }
+    // Waits for the dialog, clicks `button` (Start, OK) and waits until it has gone.
+    static void Press(Ui &u, const char *caption, int button = IDOK)
+    {
+        HWND dlg = u.WaitDialog(caption);
+        u.Click(dlg, button);
+        u.WaitGone(dlg);
     }
 
     std::vector<std::string> designs_;
@@ -195,43 +122,33 @@ protected:
 TEST_F(Discipline, SettingsAndVersionDialogs)
 {
     Rounds([&] {
-        Drive([&] { return Dll().SetSerialCommParamDlg(Owner()); }, [](Ui &u) {
-            HWND dlg = u.WaitDialog("Communication Settings");
-            u.Click(dlg, IDOK);
-            u.WaitGone(dlg);
-        });
+        Drive([&] { return Dll().SetSerialCommParamDlg(Owner()); }, [](Ui &u) { Press(u, "Communication Settings"); });
         Drive([&] { return Dll().CheckVersionDlg(Owner(), 1); }, [](Ui &u) {
             HWND dlg = u.WaitDialog("Select Machine's Version");
             u.Click(dlg, 1031);
-            u.Click(dlg, IDOK);
-            u.WaitGone(dlg);
+            Press(u, "Select Machine's Version");
         });
     });
 }
 
 TEST_F(Discipline, SendingAListAndADesignInMemory)
 {
-    std::string list = WriteSendList(WorkDir() + "\\list.tp$", designs_);
+    std::string list = WriteSendList(In("list.tp$"), designs_);
     std::vector<char> design = DesignBytes(600, 7);
     Rounds([&] {
-        Drive([&] { return Dll().DirectFilesDownload(Owner(), list.c_str(), 0); }, [](Ui &u) {
-            HWND dlg = u.WaitDialog("Send Designs - COM Port");
-            u.Click(dlg, IDOK);
-            u.WaitGone(dlg);
-        });
+        Drive([&] { return Dll().DirectFilesDownload(Owner(), list.c_str(), 0); },
+              [](Ui &u) { Press(u, "Send Designs - COM Port"); });
         Drive([&] { return Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), ""); },
               [](Ui &u) {
                   HWND dlg = u.WaitDialog("Send Designs - COM Port");
                   u.Click(dlg, 1028);  // "Name"
                   HWND name = u.WaitDialog("Vbd Name");
                   u.SetText(name, 1020, "kept");
-                  u.Click(name, IDOK);
-                  u.WaitGone(name);
-                  u.Click(dlg, IDOK);
-                  u.WaitGone(dlg);
+                  Press(u, "Vbd Name");
+                  Press(u, "Send Designs - COM Port");
               });
     });
-    EXPECT_EQ(StoredNames(1), (std::vector<std::string>{"d0.vbd", "d1.vbd", "d2.vbd", "kept.vbd"}));
+    EXPECT_EQ(StoredNames(1), (Names{"d0.vbd", "d1.vbd", "d2.vbd", "kept.vbd"}));
 }
 
 TEST_F(Discipline, ChoosingAndSendingInThePicker)
@@ -251,42 +168,37 @@ TEST_F(Discipline, ChoosingAndSendingInThePicker)
             u.WaitUntil([&] { return SendMessageA(GetDlgItem(p.child, 1001), LVM_GETITEMCOUNT, 0, 0) == 2; },
                         "two chosen designs");
             u.Click(p.child, 1002);  // "Send"
-            HWND send = u.WaitDialog("Send Designs - COM Port");
-            u.Click(send, IDOK);
-            u.WaitGone(send);
+            Press(u, "Send Designs - COM Port");
         });
     });
-    EXPECT_EQ(StoredNames(1), (std::vector<std::string>{"d0.vbd", "d2.vbd"}));
+    EXPECT_EQ(StoredNames(1), (Names{"d0.vbd", "d2.vbd"}));
 }
 
 TEST_F(Discipline, ReceivingAndDeletingWithPreviews)
 {
     for (int i = 0; i < ROUNDS + 2; ++i)
         SeedDesign(1, "s" + std::to_string(100 + i) + ".vbd", DesignBytes(500, i));
-    std::string folder = WorkDir() + "\\received";
-    CreateDirectoryA(folder.c_str(), NULL);
-    SetRegString(Key::Tambora, "RcvPath", folder);
+    CreateDirectoryA(In("received").c_str(), NULL);
+    SetRegString(Key::Tambora, "RcvPath", In("received"));
     size_t lists = 0, fetches = 0;
+    // Ticks the first design, fetches its preview and presses OK.
+    auto choose = [&](Ui &u, HWND dlg) {
+        WaitListLoaded(u, dlg, ++lists);
+        ClickCheckBox(dlg, 0);
+        u.Click(dlg, 1002);  // "Show Preview"
+        WaitPreviewDone(u, dlg, ++fetches);
+        u.Click(dlg, IDOK);
+    };
     Rounds([&] {
         Drive([&] { return Dll().UploadData(Owner()); }, [&](Ui &u) {
             HWND dlg = u.WaitDialog("Receive Designs - COM Port");
-            WaitListLoaded(u, dlg, ++lists);
-            ClickCheckBox(dlg, 0);
-            u.Click(dlg, 1002);  // "Show Preview"
-            WaitPreviewDone(u, dlg, ++fetches);
-            u.Click(dlg, IDOK);
+            choose(u, dlg);
             u.WaitGone(dlg);
-            HWND progress = u.WaitDialog("Receive Designs - COM Port");
-            u.Click(progress, IDOK);
-            u.WaitGone(progress);
+            Press(u, "Receive Designs - COM Port");
         });
         Drive([&] { return Dll().DeleteData(Owner()); }, [&](Ui &u) {
             HWND dlg = u.WaitDialog("Delete Designs - COM Port");
-            WaitListLoaded(u, dlg, ++lists);
-            ClickCheckBox(dlg, 0);
-            u.Click(dlg, 1002);
-            WaitPreviewDone(u, dlg, ++fetches);
-            u.Click(dlg, IDOK);
+            choose(u, dlg);
             u.Answer(u.WaitMessageBox("Delete"), IDYES);
             u.WaitGone(dlg);
         });

@@ -1,5 +1,5 @@
-// The module frame: exports, temporary paths, the Open/Save name limit, the USB loader and
-// its guards, the export frame when a dialog cannot be created, and the dialog templates.
+// The module frame: exports, temporary paths, the Open/Save name limit, the USB loader and its
+// guards, the export frame when a dialog cannot be created, and the dialog templates.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -44,30 +44,13 @@ TEST_F(Frame, DllExportsExactlyTheNineNames)
     EXPECT_EQ(std::string(TempFilePath("\\SendList.tp$")), ExeDir() + "\\SendList.tp$");
 }
 
-// A name of exactly 36 characters fits the Open/Save folder; 37 do not, and the message
-// names the whole tested text.
-TEST_F(Frame, OpenSaveNameLimitIs36Characters)
+// A name of exactly 36 characters fits the Open/Save folder; 37 do not, and the message names
+// the whole tested text. Dropping long names from a list deletes every one and tells once.
+TEST_F(Frame, OpenSaveNameLimits)
 {
     std::string fits = std::string(32, 'a') + ".vbd", tooLong = std::string(33, 'b') + ".vbd";
     EXPECT_TRUE(CheckOpenSaveName(Owner(), fits.c_str(), NULL));
     EXPECT_TRUE(CheckOpenSaveName(Owner(), NULL, ("C:\\some\\deep\\folder\\" + fits).c_str()));
-    UiScript ui([&](Ui &u) {
-        MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-        EXPECT_EQ(box.owner, Owner());
-        u.Answer(box, IDOK);
-    });
-    EXPECT_FALSE(CheckOpenSaveName(Owner(), NULL, ("C:\\designs\\" + tooLong).c_str()));
-    ui.Join();
-    EXPECT_EQ(ModuleMessages(),
-              (std::vector<Shown>{{"File Name Error",
-                                   "The Open/Save Folder does not support the long file names such "
-                                   "as \"" +
-                                       tooLong + "\".\nPlease shorten the file name to 32 characters or less.",
-                                   MB_ICONHAND}}));
-}
-
-TEST_F(Frame, DropLongNamesDeletesEveryLongNameAndTellsOnce)
-{
     HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_LIST, 0, 0, 200, 200, Owner(), NULL, NULL, NULL);
     const Names names = {"short.vbd", std::string(40, 'x') + ".vbd", std::string(32, 'k') + ".vbd",
                          std::string(33, 'y') + ".vbd", "C:\\" + std::string(50, 'd') + "\\ok.vbd"};
@@ -76,13 +59,22 @@ TEST_F(Frame, DropLongNamesDeletesEveryLongNameAndTellsOnce)
         item.pszText = const_cast<char *>(names[i].c_str());
         SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
     }
-    UiScript ui([&](Ui &u) { u.Answer(u.WaitMessageBox("File Name Error"), IDOK); });
+    UiScript ui([&](Ui &u) {
+        for (int i = 0; i < 2; ++i) {
+            MessageBoxInfo box = u.WaitMessageBox("File Name Error");
+            EXPECT_EQ(box.owner, Owner());
+            u.Answer(box, IDOK);
+        }
+    });
+    EXPECT_FALSE(CheckOpenSaveName(Owner(), NULL, ("C:\\designs\\" + tooLong).c_str()));
     DropLongNames(Owner(), list);
     ui.Join();
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error",
-                                                     "The Open/Save Folder does not support the long file names of "
-                                                     "more than 32 characters.Some files failed to transfer.",
-                                                     MB_ICONEXCLAMATION}}));
+    const std::string asked = "The Open/Save Folder does not support the long file names such as \"" + tooLong +
+                              "\".\nPlease shorten the file name to 32 characters or less.",
+                      dropped = "The Open/Save Folder does not support the long file names of more than 32 "
+                                "characters.Some files failed to transfer.";
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error", asked, MB_ICONHAND},
+                                                    {"File Name Error", dropped, MB_ICONEXCLAMATION}}));
     EXPECT_EQ(ListItemTexts(list), (Names{names[0], names[2], names[4]}));
     DestroyWindow(list);
 }
@@ -116,24 +108,17 @@ TEST_F(Frame, OnlyACompleteUsbLibraryIsKeptAndEveryGuardHasItsFallback)
     EXPECT_EQ(UsbTerminate(), 0);
     UnloadUsbLibrary();
     EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
-}
-
-// Each frame loads and unloads the library: the locks are created and deleted once per export.
-TEST_F(Frame, TwoFramesInARowCreateAndDeleteTheLocksOnceEach)
-{
-    UseUsb(Usb::Present);
+    // Each frame loads and unloads the library: the locks are created and deleted once per export.
     UsbLockCounts before = GetUsbLockCounts();
     auto noDialog = [](HWND) -> INT_PTR { return UsbLibraryLoaded() ? 1 : 5; };
-    EXPECT_EQ(RunTransferFrame(Owner(), noDialog), 1);
-    EXPECT_EQ(RunTransferFrame(Owner(), noDialog), 1);
+    EXPECT_EQ(RunTransferFrame(Owner(), noDialog) + RunTransferFrame(Owner(), noDialog), 2);
     UsbLockCounts after = GetUsbLockCounts();
-    EXPECT_EQ(after.created - before.created, 2);
-    EXPECT_EQ(after.deleted - before.deleted, 2);
+    EXPECT_EQ(std::make_pair(after.created - before.created, after.deleted - before.deleted), std::make_pair(2, 2));
     EXPECT_FALSE(UsbLibraryLoaded());
 }
 
-// A transfer export whose dialog cannot be created returns 0 after its usual clean-up: the
-// USB link terminated and unloaded, and nothing shown.
+// A transfer export whose dialog cannot be created returns 0 after its usual clean-up: the USB
+// link terminated and unloaded, and nothing shown.
 TEST_F(Frame, DialogThatCannotBeCreatedReturnsZero)
 {
     UseUsb(Usb::Present);

@@ -1,6 +1,5 @@
-// The machine simulator's two link libraries called directly, as the module calls them: what
-// the module's own tests take for granted about a round trip. (Busy answers, forced codes,
-// cancel, closed ports and the message operations are met through the module's tests.)
+// The simulator's two link libraries called directly, as the module calls them: what the
+// module's own tests take for granted about a round trip.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -45,15 +44,6 @@ std::vector<DesignEntry> EntryList(const std::vector<std::tuple<std::string, int
     return list;
 }
 
-// Bytes that survive no text-mode mangling: NUL, CR, LF, 0x1A, 0xFF.
-std::vector<char> BinaryDesign(int seed)
-{
-    std::vector<char> bytes = {0, '\r', '\n', 0x1A, (char)0xFF};
-    for (int i = 0; i < 700 + seed; ++i)
-        bytes.push_back((char)((i * 37 + seed) & 0xFF));
-    return bytes;
-}
-
 class LinkSim : public VembTest {};
 
 // Download of two designs, the directory information (big-endian count, length-prefixed
@@ -78,7 +68,10 @@ TEST_F(LinkSim, SequencesRoundTripTheDesignsAndDeleteRenumbers)
     for (const LinkApi &api : links) {
         SCOPED_TRACE(&api == links ? "serial" : "USB");
         linksim::ResetMachine();
-        const std::vector<char> one = BinaryDesign(1), two = BinaryDesign(2);
+        // Bytes that survive no text-mode mangling: NUL, CR, LF, 0x1A, 0xFF.
+        std::vector<char> one = {0, '\r', '\n', 0x1A, (char)0xFF}, two(700, 'b');
+        for (int i = 0; i < 700; ++i)
+            one.push_back((char)(i * 37));
         WriteFileBytes(In("first.vbd"), one.data(), one.size());
         WriteFileBytes(In("Second design.vbd"), two.data(), two.size());
         WriteFileBytes(In("third.vbd"), "3", 1);

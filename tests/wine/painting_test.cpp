@@ -1,9 +1,11 @@
-// The module's dialogs as the user sees them: their texts are painted on screen, also in
-// the progress dialogs whose own painting only validates.
+// The module's dialogs as the user sees them: their texts are painted on screen, also in the
+// progress dialogs whose own painting only validates; the transfer clips play their way.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include "resource.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -71,6 +73,34 @@ TEST_F(Painting, ProgressDialogsShowTheirTexts)
     });
     EXPECT_EQ(Dll().DeleteData(Owner()), 1);
     remove.Join();
+}
+
+// The two clips open from the module's resources at their size in a real animation control,
+// and the marker travels from the PC to the machine while sending, back while receiving.
+TEST_F(Painting, BothClipsOpenFromTheModuleAndPlayTheirWay)
+{
+    HWND control = CreateWindowExA(0, ANIMATE_CLASSA, "", WS_CHILD | WS_VISIBLE | ACS_TRANSPARENT, 20, 20, 50, 20,
+                                   Owner(), NULL, NULL, NULL);
+    for (int id : {IDR_AVI_SENDING, IDR_AVI_RECEIVING}) {
+        SCOPED_TRACE(id);
+        ASSERT_TRUE(Animate_OpenEx(control, Dll().module, MAKEINTRESOURCEA(id)));
+        RECT rc;
+        GetClientRect(control, &rc);
+        EXPECT_EQ(std::make_pair(rc.right, rc.bottom), std::make_pair(233L, 82L));
+        ASSERT_TRUE(Animate_Play(control, 0, -1, -1));
+        MarkerWatch marker(id == IDR_AVI_SENDING);
+        bool stepped = false;
+        for (DWORD start = GetTickCount(); !stepped && GetTickCount() - start < 10000; Sleep(20)) {
+            MSG msg;
+            while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE))
+                DispatchMessageA(&msg);
+            stepped = marker.Stepped(control);
+        }
+        EXPECT_TRUE(stepped) << "the marker never stepped the clip's way";
+        Animate_Close(control);
+    }
+    EXPECT_FALSE(Animate_OpenEx(control, Dll().module, MAKEINTRESOURCEA(113))) << "the open above is no formality";
+    DestroyWindow(control);
 }
 
 }  // namespace

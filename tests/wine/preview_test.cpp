@@ -1,10 +1,10 @@
-// The preview renderer on a window of its own (a 1003 box of outer size 99 x 130 pixels and
-// a 1026 label), and the design file reading that needs a file system.
+// The preview renderer on a window of its own (a 1003 box of outer size 99 x 130 pixels and a
+// 1026 label), the design file reading that needs a file system, and the sample designs' previews.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,6 +12,7 @@
 #include "design/preview.h"
 #include "design/stitch_walk.h"
 #include "designgen/design_writer.h"
+#include "png_writer.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -71,17 +72,6 @@ protected:
     HWND box_ = NULL;
 };
 
-// One stitch count of 1: only the drawing area and the label, no line.
-std::vector<char> Blank(uint32_t hoop)
-{
-    DesignFile f;
-    f.stitchCount = 1;
-    f.hoopCode = hoop;
-    f.colours = {10};
-    f.stitchData = StitchData().Stitch(100, 100).End().Bytes();
-    return AssembleDesign(f);
-}
-
 // Normal and small hoops draw 93 x 99 pixels of white above a light grey strip; the large
 // hoop fills the whole client area white; a stitch count of 1 draws no line. The box shows
 // the surface.
@@ -93,7 +83,12 @@ TEST_F(Preview, HoopsDrawTheirAreaAndLabel)
         int whiteRows;
     } cases[] = {{0, "Normal Hoop", 99}, {1, "Small Hoop", 99}, {7, "Large Hoop", CLIENT_H}};
     for (const auto &c : cases) {
-        ASSERT_EQ(Draw(Blank(c.hoop)), 1);
+        DesignFile blank;  // a stitch count of 1: no line
+        blank.stitchCount = 1;
+        blank.hoopCode = c.hoop;
+        blank.colours = {10};
+        blank.stitchData = StitchData().Stitch(100, 100).End().Bytes();
+        ASSERT_EQ(Draw(AssembleDesign(blank)), 1);
         EXPECT_EQ(Label(), c.label);
         Pixels p = Surface(), expected;
         for (int y = 0; y < CLIENT_H; ++y)
@@ -115,43 +110,6 @@ TEST_F(Preview, HoopsDrawTheirAreaAndLabel)
     ASSERT_FALSE(Screen() == Surface());
     ShowPreview(Owner());
     EXPECT_TRUE(Screen() == Surface());
-}
-
-// Six horizontal lines 100 units apart, to the right and back, over three colour entries:
-// blocks in entries 1, 2, 3, 1, 2, 3. Drawing puts back the surface's pen and brush and
-// leaves no heap behind.
-TEST_F(Preview, LinesHaveThePaletteColourOfTheirBlock)
-{
-    StitchData data;
-    for (int block = 0; block < 6; ++block) {
-        if (block > 0)
-            data.ColourChange(0, -100, block % 2 ? 0x01 : 0x0B);
-        for (int i = 0; i < 6; ++i)
-            data.Stitch(block % 2 ? -80 : 80, 0);
-    }
-    DesignFile f;
-    f.stitchCount = 1000;
-    f.colours = {10, 12, 63};
-    f.stitchData = data.End().Bytes();
-    HDC dc = PreviewSurfaceDC();
-    HGDIOBJ pen = GetCurrentObject(dc, OBJ_PEN), brush = GetCurrentObject(dc, OBJ_BRUSH);
-    DWORD heaps = HeapCount();
-    ASSERT_EQ(Draw(AssembleDesign(f)), 1);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen);
-    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), brush);
-    EXPECT_EQ(HeapCount(), heaps);
-    const COLORREF expected[] = {RGB(0xFF, 0, 0), RGB(0x0B, 0x2F, 0x84), RGB(0xF3, 0x36, 0x89)};
-    for (int block = 0; block < 6; ++block) {
-        int y = (550 + 100 * block) * 99 / 1100;
-        // Rightwards from 550 to 950 units (pixels 46 to 80), leftwards from 1030 to 630
-        // (87 to 53); a line leaves out its last pixel, and the sixth displacement is not drawn.
-        int first = block % 2 ? 54 : 46, last = block % 2 ? 87 : 79;
-        for (int x = first; x <= last; ++x)
-            ASSERT_EQ(GetPixel(dc, x, y), expected[block % 3]) << "block " << block << " x " << x;
-        EXPECT_EQ(GetPixel(dc, first - 1, y), WHITE) << "block " << block;
-        EXPECT_EQ(GetPixel(dc, last + 1, y), WHITE) << "block " << block;
-        EXPECT_EQ(GetPixel(dc, first, y + 1), WHITE) << "block " << block;
-    }
 }
 
 TEST_F(Preview, FailedDrawingChangesNothing)
@@ -191,25 +149,16 @@ TEST_F(Preview, FailedDrawingChangesNothing)
     EXPECT_EQ(Label(), "Large Hoop");
 }
 
-// The renderer gathers lines into polylines; a plain LineTo per record must give the same
-// pixels, also across the renderer's point-buffer boundaries (runs of thousands of points).
+// The renderer gathers lines into polylines; a plain LineTo per record in the walk's colours
+// must give the same pixels, also across the renderer's point-buffer boundaries (runs of
+// thousands of points). Drawing puts back the surface's pen and brush and leaves no heap.
 struct LineToPen : PenSink {
     explicit LineToPen(HDC dc) : dc(dc) {}
-    ~LineToPen()
-    {
-        SelectObject(dc, GetStockObject(BLACK_PEN));
-        for (HPEN pen : pens)
-            DeleteObject(pen);
-    }
-    void Pen(ThreadColour colour) override
-    {
-        pens.push_back(CreatePen(PS_SOLID, 0, colour));
-        SelectObject(dc, pens.back());
-    }
+    ~LineToPen() { DeleteObject(SelectObject(dc, GetStockObject(BLACK_PEN))); }
+    void Pen(ThreadColour colour) override { DeleteObject(SelectObject(dc, CreatePen(PS_SOLID, 0, colour))); }
     void Move(int x, int y) override { MoveToEx(dc, x, y, NULL); }
     void Line(int x, int y) override { LineTo(dc, x, y); }
     HDC dc;
-    std::vector<HPEN> pens;
 };
 
 TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
@@ -230,7 +179,12 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
     longRuns.stitchData = data.End().Bytes();
     for (const std::vector<char> &bytes :
          {AssembleDesign(longRuns), MakeDesign({5000, 1, {10, 12, 22, 37}, 0, Motif::Spiral})}) {
+        HDC surface = PreviewSurfaceDC();
+        HGDIOBJ pen = GetCurrentObject(surface, OBJ_PEN), brush = GetCurrentObject(surface, OBJ_BRUSH);
+        DWORD heaps = HeapCount();
         ASSERT_EQ(Draw(bytes), 1);
+        EXPECT_TRUE(GetCurrentObject(surface, OBJ_PEN) == pen && GetCurrentObject(surface, OBJ_BRUSH) == brush);
+        EXPECT_EQ(HeapCount(), heaps);
         HDC dc = CreateCompatibleDC(PreviewSurfaceDC());
         HGDIOBJ oldBitmap = SelectObject(dc, CreateCompatibleBitmap(PreviewSurfaceDC(), CLIENT_W, CLIENT_H));
         DesignView view;
@@ -241,8 +195,8 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
         FillRect(dc, &all, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
         FillRect(dc, &area, (HBRUSH)GetStockObject(WHITE_BRUSH));
         {
-            LineToPen pen(dc);
-            WalkStitches(view, w, h, pen);
+            LineToPen lines(dc);
+            WalkStitches(view, w, h, lines);
         }
         EXPECT_TRUE(Read(dc) == Surface());
         DeleteObject(SelectObject(dc, oldBitmap));
@@ -254,12 +208,9 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
 // the file; a file shorter than the header reads as zeros beyond its end (our choice).
 TEST_F(Preview, DesignDataSizeAndHeaderThroughAFileHandle)
 {
-    std::vector<char> trailing = MakeDesign({900, 0, {10}, 100}), plain = MakeDesign({900, 0, {10}}),
-                      cut = MakeDesign({40000, 1, {10}});
+    std::vector<char> trailing = MakeDesign({900, 0, {10}, 100}), cut = MakeDesign({40000, 1, {10}});
     cut.resize(30);
-    const std::pair<std::vector<char>, DWORD> cases[] = {{trailing, (DWORD)trailing.size() - 100},
-                                                         {plain, (DWORD)plain.size()},
-                                                         {cut, 30}};
+    const std::pair<std::vector<char>, DWORD> cases[] = {{trailing, (DWORD)trailing.size() - 100}, {cut, 30}};
     for (const auto &c : cases) {
         HANDLE file = CreateFileA(Write("d.vbd", c.first).c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         SetFilePointer(file, 37, NULL, FILE_BEGIN);
@@ -269,6 +220,33 @@ TEST_F(Preview, DesignDataSizeAndHeaderThroughAFileHandle)
         EXPECT_TRUE(ReadDesignHeader(file, &h));
         EXPECT_EQ(h.stitchCount, c.second == 30 ? 0 : 900);
         CloseHandle(file);
+    }
+}
+
+// Every sample design as the Receive Designs dialog's box (67 x 80 dialog units at 8 points)
+// shows it, saved as build/win32/bin/previews/<design>.png: white and two thread colours at least.
+TEST_F(Preview, EverySampleDesignIsDrawnAndSaved)
+{
+    const int w = 132 - 6, h = 160 - 6;
+    DeletePreviewSurface();
+    MoveWindow(box_, 10, 10, w + 6, h + 6, TRUE);
+    CreatePreviewSurface(Owner());
+    std::string folder = ExeDir() + "previews";
+    CreateDirectoryA(folder.c_str(), NULL);
+    for (const SampleDesign &sample : SampleDesigns()) {
+        SCOPED_TRACE(sample.fileName);
+        ASSERT_EQ(Draw(MakeDesign(sample.spec)), 1);
+        std::vector<uint8_t> rgb;
+        std::set<COLORREF> colours;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                COLORREF c = GetPixel(PreviewSurfaceDC(), x, y);
+                colours.insert(c);
+                rgb.insert(rgb.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+            }
+        EXPECT_TRUE(colours.count(WHITE) && colours.size() >= 3u) << colours.size() << " colours";
+        std::string name = sample.fileName.substr(0, sample.fileName.rfind('.')) + ".png";
+        EXPECT_TRUE(uidrive::WritePng(folder + "\\" + name, rgb, w, h));
     }
 }
 

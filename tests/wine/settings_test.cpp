@@ -1,6 +1,5 @@
-// The settings in the registry: the communication settings behind every serial transfer with
-// the Communication Settings dialog of SetSerialCommParamDlg, and the machine version with
-// GetVersionCode and the dialog of CheckVersionDlg.
+// The settings in the registry: port, speed, receive folder and machine version, with the
+// Communication Settings dialog (SetSerialCommParamDlg) and the version dialog (CheckVersionDlg).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -19,7 +18,7 @@ using Script = std::function<void(Ui &, HWND)>;
 namespace {
 
 const char COMM[] = "Communication Settings", CONFIRM[] = "Confirm Machine's Version",
-           SELECT[] = "Select Machine's Version";
+           SELECT[] = "Select Machine's Version", PROPATIES[] = "Setting serial communication propaties";
 const char REOPEN_NOTE[] = "* Click [Loomstar] - [Select Machine's Version] \n   to open this dialog again.";
 const int kSpeedButtons[] = {IDC_BAUD_4800, IDC_BAUD_9600, IDC_BAUD_19200, IDC_BAUD_38400, IDC_BAUD_57600};
 
@@ -74,6 +73,11 @@ std::string Stored()
     return text;
 }
 
+std::string Read()
+{
+    return GetComPortName() + (" " + std::to_string(GetBaudRate())) + " v" + std::to_string(Dll().GetVersionCode());
+}
+
 // Picks a port as the user does: the selection changes and the combo box tells its dialog.
 void ChoosePort(HWND dialog, const char *name)
 {
@@ -86,7 +90,7 @@ void ChoosePort(HWND dialog, const char *name)
 void OkFails(Ui &u, HWND dialog)
 {
     u.Click(dialog, IDOK);
-    MessageBoxInfo box = u.WaitMessageBox("Setting serial communication propaties");
+    MessageBoxInfo box = u.WaitMessageBox(PROPATIES);
     EXPECT_EQ(box.owner, dialog);
     u.Answer(box, IDOK);
     Settle(dialog);
@@ -101,12 +105,12 @@ std::vector<BYTE> Le(DWORD v, size_t size = 4)
     return b;
 }
 
-// The same data stored as "COM Port" and as "Baud Rate", read afresh each time; the type is
-// not examined, but more than four bytes read as missing. A fresh profile reads COM1 and
-// 38400 and leaves the Tambora key, empty; the Brodera key is never read.
+// The same data stored as port, speed and version, read afresh each time: the type is not
+// examined, more than four bytes read as missing, the version counts only when positive. A
+// fresh profile reads the defaults and leaves the Tambora key, empty; the Brodera key is never read.
 TEST_F(Settings, StoredNumbersReadAsTheRangesAllow)
 {
-    EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM1 38400");
+    EXPECT_EQ(Read(), "COM1 38400 v-1");
     EXPECT_TRUE(KeyExists(Key::Tambora));
     EXPECT_FALSE(RegValueExists(Key::Tambora, VALUE_COM_PORT) || RegValueExists(Key::Tambora, VALUE_BAUD_RATE));
     EXPECT_FALSE(KeyExists(Key::Brodera)) << "reading never touches the Brodera key";
@@ -115,26 +119,28 @@ TEST_F(Settings, StoredNumbersReadAsTheRangesAllow)
         std::vector<BYTE> data;
         const char *read;
     } cases[] = {
-        {REG_DWORD, Le(0), "COM1 38400"},  {REG_DWORD, Le(1), "COM1 4800"},  {REG_DWORD, Le(2), "COM2 9600"},
-        {REG_DWORD, Le(4), "COM4 38400"},  {REG_DWORD, Le(5), "COM5 57600"}, {REG_DWORD, Le(6), "COM6 38400"},
-        {REG_DWORD, Le(7), "COM1 38400"},  {REG_DWORD, Le(0x102), "COM1 38400"}, {REG_BINARY, Le(3), "COM3 19200"},
-        {REG_QWORD, Le(3, 8), "COM1 38400"}, {REG_BINARY, Le(5, 5), "COM1 38400"},
+        {REG_DWORD, Le(0), "COM1 38400 v-1"},       {REG_DWORD, Le(1), "COM1 4800 v1"},
+        {REG_DWORD, Le(2), "COM2 9600 v2"},         {REG_DWORD, Le(4), "COM4 38400 v4"},
+        {REG_DWORD, Le(5), "COM5 57600 v5"},        {REG_DWORD, Le(6), "COM6 38400 v6"},
+        {REG_DWORD, Le(7), "COM1 38400 v7"},        {REG_DWORD, Le(0x102), "COM1 38400 v258"},
+        {REG_BINARY, Le(3), "COM3 19200 v3"},       {REG_QWORD, Le(3, 8), "COM1 38400 v-1"},
+        {REG_BINARY, Le(5, 5), "COM1 38400 v-1"},   {REG_DWORD, Le(0xFFFFFFFF), "COM1 38400 v-1"},
+        {REG_DWORD, Le(0x80000000), "COM1 38400 v-1"},
     };
     for (const auto &c : cases) {
-        SetRegBinary(Key::Tambora, VALUE_COM_PORT, c.data.data(), (DWORD)c.data.size(), c.type);
-        SetRegBinary(Key::Tambora, VALUE_BAUD_RATE, c.data.data(), (DWORD)c.data.size(), c.type);
-        EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), c.read)
-            << c.data.size() << " bytes, first " << (int)c.data[0];
+        for (const char *name : {VALUE_COM_PORT, VALUE_BAUD_RATE, VALUE_MACHINE_VERSION})
+            SetRegBinary(Key::Tambora, name, c.data.data(), (DWORD)c.data.size(), c.type);
+        EXPECT_EQ(Read(), c.read) << c.data.size() << " bytes, first " << (int)c.data[0];
     }
     DeleteSettingsKeys();
     SetRegDword(Key::Brodera, VALUE_COM_PORT, 4);
-    EXPECT_STREQ(GetComPortName(), "COM1") << "only the Tambora key is read";
+    SetRegDword(Key::Brodera, VALUE_MACHINE_VERSION, 2);
+    EXPECT_EQ(Read(), "COM1 38400 v-1") << "only the Tambora key is read";
 }
 
 // A key that refuses full access counts as missing for reads; a refused Brodera write goes
 // unreported, a refused Tambora write is the write's failure. The receive folder holds at
-// most 259 characters: 260, and 260 bytes without a terminator, are too long, and neither
-// runs past the caller's 260 bytes.
+// most 259 characters; longer data, or 260 bytes without a terminator, never run past 260 bytes.
 TEST_F(Settings, RefusedKeysAndTheReceiveFolder)
 {
     SetRegDword(Key::Tambora, VALUE_COM_PORT, 3);
@@ -143,7 +149,7 @@ TEST_F(Settings, RefusedKeysAndTheReceiveFolder)
     char folder[MAX_PATH + 8];
     {
         KeyWriteBlock block(Key::Tambora);
-        EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM1 38400");
+        EXPECT_EQ(Read(), "COM1 38400 v-1");
         EXPECT_FALSE(ReadReceiveFolder(folder));
         EXPECT_FALSE(WriteComPort(2));
         EXPECT_FALSE(WriteReceiveFolder("C:\\other"));
@@ -179,9 +185,8 @@ TEST_F(CommSettingsDialog, OpeningShowsValidSettingsAndRepairsTheOthersEvenOnCan
         const char *shown, *stored;
     } cases[] = {
         {{}, REG_NONE, {}, "COM1 38400 bps", "1/1 4/4"},  // a fresh profile
-        {Le(0), REG_DWORD, Le(6), "COM1 38400 bps", "1/1 4/4"},
         {Le(7), REG_DWORD, Le(0), "COM1 38400 bps", "1/1 4/4"},
-        {Le(2, 8), REG_QWORD, Le(0xFFFFFFFF), "COM1 38400 bps", "1/1 4/4"},
+        {Le(2, 8), REG_QWORD, Le(6), "COM1 38400 bps", "1/1 4/4"},
         {Le(6), REG_DWORD, Le(2), "COM6 9600 bps", "-/6 -/2"},
     };
     for (const auto &c : cases) {
@@ -207,8 +212,7 @@ TEST_F(CommSettingsDialog, OpeningShowsValidSettingsAndRepairsTheOthersEvenOnCan
 }
 
 // OK stores the choice in the Brodera key, then in the Tambora key; a Brodera key that
-// refuses writes does not make OK fail. The dialog is centred on the screen, six ports to
-// choose from, the five speeds one group.
+// refuses writes does not make OK fail. Centred on the screen, six ports, the speeds one group.
 TEST_F(CommSettingsDialog, OkStoresTheChosenPortAndSpeed)
 {
     for (bool broderaRefuses : {false, true}) {
@@ -271,12 +275,11 @@ TEST_F(CommSettingsDialog, OkThatCannotStoreIsReportedAndTheDialogStays)
     });
     EXPECT_EQ(stored, (Names{"5/5 4/4", "5/5 4/4"}));
     EXPECT_EQ(Stored(), "2/2 1/1");
-    const Shown failed = {"Setting serial communication propaties", "Failed to get the parameter.", MB_ICONHAND};
+    const Shown failed = {PROPATIES, "Failed to get the parameter.", MB_ICONHAND};
     EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{failed, failed, failed}));
 }
 
-// The dialogs cannot be created (an owner that is no window): SetSerialCommParamDlg returns
-// 0, CheckVersionDlg -1, and no dialog is tried.
+// An owner that is no window: SetSerialCommParamDlg returns 0, CheckVersionDlg -1, no dialog tried.
 TEST_F(CommSettingsDialog, ExportsWhoseDialogCannotOpen)
 {
     HWND gone = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
@@ -287,8 +290,6 @@ TEST_F(CommSettingsDialog, ExportsWhoseDialogCannotOpen)
     EXPECT_EQ(DialogRefusal::Refused(), 0);
 }
 
-// ---- the machine version ----
-
 // The version 2.1 note: the update advice around the web address.
 bool IsUpdateNote(const std::string &note)
 {
@@ -297,23 +298,6 @@ bool IsUpdateNote(const std::string &note)
     return note.size() > head.size() + tail.size() && note.compare(0, head.size(), head) == 0 &&
            note.compare(note.size() - tail.size(), tail.size(), tail) == 0 &&
            note.find("loomstar.example", head.size()) != std::string::npos;
-}
-
-TEST_F(VersionDialog, GetVersionCodeGivesOnlyPositiveNumbers)
-{
-    EXPECT_EQ(Dll().GetVersionCode(), -1) << "fresh profile";
-    EXPECT_TRUE(KeyExists(Key::Tambora)) << "reading creates the key";
-    const std::pair<DWORD, int> cases[] = {{1, 1}, {2, 2}, {7, 7}, {0, -1}, {0xFFFFFFFF, -1}, {0x80000000, -1}};
-    for (auto &c : cases) {
-        SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, c.first);
-        EXPECT_EQ(Dll().GetVersionCode(), c.second) << "stored " << c.first;
-    }
-    unsigned long long wide = 2;
-    SetRegBinary(Key::Tambora, VALUE_MACHINE_VERSION, &wide, sizeof wide, REG_QWORD);
-    EXPECT_EQ(Dll().GetVersionCode(), -1) << "8 bytes";
-    DeleteSettingsKeys();
-    SetRegDword(Key::Brodera, VALUE_MACHINE_VERSION, 2);
-    EXPECT_EQ(Dll().GetVersionCode(), -1) << "the Brodera key is never read";
 }
 
 // What the dialog shows for each stored version and force flag; the note follows the
@@ -333,29 +317,24 @@ TEST_F(VersionDialog, ShowsTheStoredVersion)
         DeleteSettingsKeys();
         if (c.stored != NO_VALUE)
             SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, c.stored);
-        Run(c.force, c.caption,
-            [&](Ui &u, HWND dlg) {
-                EXPECT_EQ(IsChecked(dlg, IDC_VERSION_21), c.checked == IDC_VERSION_21);
-                EXPECT_EQ(IsChecked(dlg, IDC_VERSION_22), c.checked == IDC_VERSION_22);
-                std::string note = ControlText(dlg, IDC_VERSION_NOTE);
-                EXPECT_TRUE(c.checked == IDC_VERSION_21 ? IsUpdateNote(note) : note == REOPEN_NOTE) << note;
-                POINT origin = {0, 0}, dialogOrigin = {0, 0};
-                ClientToScreen(Owner(), &origin);
-                ClientToScreen(dlg, &dialogOrigin);
-                EXPECT_TRUE(origin.x == dialogOrigin.x && origin.y == dialogOrigin.y && GetWindow(dlg, GW_OWNER) == Owner());
-                for (int id : {IDC_VERSION_22, IDC_VERSION_21, IDC_VERSION_22}) {
-                    u.Click(dlg, id);
-                    u.WaitUntil(
-                        [&] {
-                            std::string now = ControlText(dlg, IDC_VERSION_NOTE);
-                            return id == IDC_VERSION_22 ? now == REOPEN_NOTE && !IsChecked(dlg, IDC_VERSION_21)
-                                                        : IsUpdateNote(now);
-                        },
-                        "the note of the version clicked");
-                }
-                u.Click(dlg, IDCANCEL);
-            },
-            2);
+        Run(c.force, c.caption, [&](Ui &u, HWND dlg) {
+            EXPECT_EQ(IsChecked(dlg, IDC_VERSION_21), c.checked == IDC_VERSION_21);
+            EXPECT_EQ(IsChecked(dlg, IDC_VERSION_22), c.checked == IDC_VERSION_22);
+            std::string note = ControlText(dlg, IDC_VERSION_NOTE);
+            EXPECT_TRUE(c.checked == IDC_VERSION_21 ? IsUpdateNote(note) : note == REOPEN_NOTE) << note;
+            POINT origin = {0, 0}, dialogOrigin = {0, 0};
+            ClientToScreen(Owner(), &origin);
+            ClientToScreen(dlg, &dialogOrigin);
+            EXPECT_TRUE(origin.x == dialogOrigin.x && origin.y == dialogOrigin.y && GetWindow(dlg, GW_OWNER) == Owner());
+            for (int id : {IDC_VERSION_22, IDC_VERSION_21, IDC_VERSION_22}) {
+                u.Click(dlg, id);
+                u.WaitUntil([&] {
+                    std::string now = ControlText(dlg, IDC_VERSION_NOTE);
+                    return id == IDC_VERSION_22 ? now == REOPEN_NOTE && !IsChecked(dlg, IDC_VERSION_21) : IsUpdateNote(now);
+                }, "the note of the version clicked");
+            }
+            u.Click(dlg, IDCANCEL);
+        }, 2);
         EXPECT_EQ(RegDwordBoth(VALUE_MACHINE_VERSION), std::make_pair(NO_VALUE, c.stored));
     }
 }
@@ -364,28 +343,22 @@ TEST_F(VersionDialog, ShowsTheStoredVersion)
 // reported. With 2.2 stored the next unforced call returns 1 at once, without a dialog.
 TEST_F(VersionDialog, OkStoresTheCheckedVersionInBothKeys)
 {
-    auto choose = [](int button) {
-        return [button](Ui &u, HWND dlg) {
-            if (button)
-                u.Click(dlg, button);
-            u.Click(dlg, IDOK);
-        };
-    };
     const struct {
         int force, button, refused;  // refused: 0 none, 1 Brodera, 2 Tambora
         DWORD brodera, tambora;
-    } cases[] = {{0, IDC_VERSION_22, 0, 2, 2},
-                 {1, IDC_VERSION_21, 0, 1, 1},
-                 {1, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF},
-                 {0, IDC_VERSION_22, 1, NO_VALUE, 2},
-                 {0, IDC_VERSION_22, 2, 2, NO_VALUE}};
+    } cases[] = {{0, IDC_VERSION_22, 0, 2, 2}, {1, IDC_VERSION_21, 0, 1, 1}, {1, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF},
+                 {0, IDC_VERSION_22, 1, NO_VALUE, 2}, {0, IDC_VERSION_22, 2, 2, NO_VALUE}};
     for (const auto &c : cases) {
         SCOPED_TRACE(std::to_string(c.button) + " refused " + std::to_string(c.refused));
         if (c.refused || !c.button)
             DeleteSettingsKeys();
         std::unique_ptr<KeyWriteBlock> block(c.refused ? new KeyWriteBlock(c.refused == 1 ? Key::Brodera : Key::Tambora)
                                                        : nullptr);
-        Run(c.force, SELECT, choose(c.button), 1);
+        Run(c.force, SELECT, [&](Ui &u, HWND dlg) {
+            if (c.button)
+                u.Click(dlg, c.button);
+            u.Click(dlg, IDOK);
+        }, 1);
         EXPECT_EQ(RegDwordBoth(VALUE_MACHINE_VERSION), std::make_pair(c.brodera, c.tambora));
         EXPECT_TRUE(c.button || Dll().GetVersionCode() == -1);
     }

@@ -1,14 +1,17 @@
-// The directory information file ("$$UPLDir.tmp"): its count, its name records, the sort of
-// the machine design list and the order of the delete list.
+// The receive side: the directory information file ("$$UPLDir.tmp") with its count and name
+// records, the sort of the machine design list, the order of the delete list, and the
+// destination paths of received designs (".ptn" saved as ".vbd", names that are no plain file names).
 #include <gtest/gtest.h>
 
 #include <string.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "machinelist/directory_info.h"
+#include "receive/receive_path.h"
 
 namespace {
 
@@ -40,17 +43,13 @@ Names ReadAll(const Bytes &records)
 
 TEST(DirectoryInfo, HeaderCountIsBigEndian)
 {
-    const std::pair<Bytes, unsigned> cases[] = {{{0x00, 0x63}, 99}, {{0x00, 0x64}, 100}, {{0x01, 0x02}, 258},
-                                                {{0xFF, 0xFF}, 65535}};
+    const std::pair<Bytes, unsigned> cases[] = {
+        {{0x00, 0x63}, 99}, {{0x00, 0x64}, 100}, {{0x01, 0x02}, 258}, {{0xFF, 0xFF}, 65535}, {{0x05}, 7}};
     for (const auto &c : cases) {
-        unsigned count = 12345;
-        ASSERT_TRUE(ReadDirectoryCount(c.first.data(), 2, &count));
+        unsigned count = 7;
+        EXPECT_EQ(ReadDirectoryCount(c.first.data(), c.first.size(), &count), c.first.size() == 2);
         EXPECT_EQ(count, c.second);
     }
-    unsigned count = 7;
-    const unsigned char one[] = {0x05};
-    EXPECT_FALSE(ReadDirectoryCount(one, 1, &count));
-    EXPECT_EQ(count, 7u);
 }
 
 // Each record gives a name and its position as design number, whatever the header says; a
@@ -72,15 +71,11 @@ TEST(DirectoryInfo, RecordsGiveNamesWithTheirPositionAsDesignNumber)
 
 TEST(DirectoryInfo, NamesCompareByUnsignedByteValue)
 {
-    const struct {
-        const char *a, *b;
-        int expected;
-    } cases[] = {
-        {"Zed.ptn", "apple.vbd", -1}, {"A10.vbd", "A9.vbd", -1},         {"apple.vbd", "Zed.ptn", 1},
-        {"a", "ab", -1},              {"same", "same", 0},               {"\xE9t\xE9.vbd", "zzz.vbd", 1},
-    };
+    const std::tuple<const char *, const char *, int> cases[] = {
+        {"Zed.ptn", "apple.vbd", -1}, {"A10.vbd", "A9.vbd", -1}, {"apple.vbd", "Zed.ptn", 1},
+        {"a", "ab", -1}, {"same", "same", 0}, {"\xE9t\xE9.vbd", "zzz.vbd", 1}};
     for (const auto &c : cases)
-        EXPECT_EQ(CompareDesignNameText(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+        EXPECT_EQ(CompareDesignNameText(std::get<0>(c), std::get<1>(c)), std::get<2>(c)) << std::get<0>(c);
 }
 
 DesignSortRecord Snapshot(const char *name, int32_t index, uint32_t number, uint32_t checked)
@@ -129,6 +124,58 @@ TEST(DirectoryInfo, DeleteListRunsFromTheHighestDesignNumber)
         EXPECT_EQ(std::string(entries[j].name), "d" + std::to_string(order[j]) + ".ptn");
     }
     EXPECT_EQ(entries[6].number, 0);  // the closing entry stays last and empty
+}
+
+// ---- destination paths of received designs ----
+
+std::string Destination(const std::string &folder, const std::string &name)
+{
+    char buffer[VEMB_NAME_FIELD + 8];
+    memset(buffer, 'X', sizeof buffer);
+    char folderText[VEMB_NAME_FIELD];
+    strcpy(folderText, folder.c_str());
+    RemoveTrailingBackslash(folderText);
+    if (!BuildDestinationPath(folderText, name.c_str(), buffer))
+        return "<refused>";
+    EXPECT_EQ(buffer[VEMB_NAME_FIELD], 'X') << "wrote past the name field";
+    return buffer;
+}
+
+TEST(ReceivePath, DestinationPaths)
+{
+    const std::string folder200 = "C:\\" + std::string(200, 'f');  // + "\" + 56 = 260 characters
+    const struct {
+        std::string folder, name, expected;
+    } cases[] = {
+        {"C:\\Designs\\", "ROSE.PTN", "C:\\Designs\\ROSE.vbd"},  // one trailing backslash goes
+        {"C:\\", "A.ptn", "C:\\A.vbd"},                          // drive root: one backslash
+        {"C:\\Designs", "B.PtN", "C:\\Designs\\B.vbd"},
+        {"C:\\Designs", "C.ptn.bak", "C:\\Designs\\C.ptn.bak"},
+        {"C:\\Designs", "D", "C:\\Designs\\D"},
+        {"C:\\Designs", "E.ptnx", "C:\\Designs\\E.ptnx"},
+        {"C:\\De.ptn", "G", "C:\\De.ptn\\G"},  // a dotted folder is not the extension
+        {"C:\\Designs\\\\", "I.ptn", "C:\\Designs\\\\I.vbd"},  // only one backslash is taken off
+        {folder200, std::string(52, 'n') + ".ptn", folder200 + "\\" + std::string(52, 'n') + ".vbd"},
+        {folder200, std::string(53, 'n') + ".ptn", "<refused>"},
+        {std::string(255, 'f'), std::string(255, 'n'), "<refused>"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(Destination(c.folder, c.name), c.expected) << c.folder << " + " << c.name;
+
+    char result[VEMB_NAME_FIELD] = "untouched";
+    EXPECT_FALSE(ReplacePtnExtension("C:\\x.ptn\\a", result));
+    EXPECT_STREQ(result, "untouched");
+    ASSERT_TRUE(ReplacePtnExtension("C:/x/y.ptn", result));
+    EXPECT_STREQ(result, "C:/x/y.vbd");
+}
+
+// Only a name that stays a file of the receive folder is saved under it.
+TEST(ReceivePath, PlainFileNames)
+{
+    for (const char *name : {"ROSE.PTN", "a.b.vbd", "...", ".vbd", "x..", "name with blanks.vbd"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    for (const char *name : {"..", ".", "..\\up.vbd", "sub\\a.vbd", "a/b.vbd", "C:a.vbd", "a.vbd:s", "\\\\s\\x.vbd"})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
 }
 
 }  // namespace
