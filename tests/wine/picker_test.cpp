@@ -1,12 +1,5 @@
-// The design picker (TransferVBDFiles) driven as a user drives it: Wine's own common
-// file-open dialog with the module's child dialog (template 101), files typed into the file
-// name box or selected in the file list, ">>", "<<", "All Clear", "Open Folder", the
-// Open/Save check box, and Send with the Send Designs dialog that follows.
-//
-// Under Wine the file name box is the edit edt1 (else the combo box cmb13 holds an edit);
-// the file list is a SysListView32 inside the shell view. Selecting files in that list
-// writes their names into the file name box and notifies CDN_SELCHANGE within the
-// selecting message.
+// The design picker (TransferVBDFiles) driven as a user drives it: Wine's common file-open dialog with the
+// module's child dialog, its buttons, and Send with the Send Designs dialog that follows.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
@@ -35,16 +28,16 @@ BOOL CALLBACK Collect(HWND window, LPARAM list)
     return TRUE;
 }
 
-// One opening of the picker as the script sees it: the common dialog ("Select Designs"), the
-// module's child dialog, the common dialog's file name box and the chosen-designs list.
+// One opening of the picker as the script sees it: the common dialog, the module's child dialog, the file
+// name box (under Wine the edit edt1, else the combo box cmb13's edit) and the chosen-designs list.
 struct Picker {
     HWND common = NULL, child = NULL, nameBox = NULL, chosen = NULL;
 
-    // Selects the file list's items with these texts, all others deselected unless `add`.
-    // (The shell view makes a new file list for every folder.)
+    // Selects the file list's items with these texts, all others deselected unless `add`; selecting writes
+    // the names into the file name box and notifies CDN_SELCHANGE within the selecting message.
     void Select(const Names &names, bool add = false) const
     {
-        HWND files = uidrive::FindPickerWindows(common).files;
+        HWND files = uidrive::FindPickerWindows(common).files;  // a new one for every folder
         LVITEMA none = {0, 0, 0, 0, LVIS_SELECTED};
         if (!add)
             SendMessageA(files, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&none);
@@ -62,20 +55,27 @@ struct Picker {
         SendMessageA(common, CDM_GETFOLDERPATH, sizeof folder, (LPARAM)folder);
         return folder;
     }
-    // Presses a button and waits until the host's thread (the picker's windows all belong to
-    // it) has handled the press, or shows a message box.
+    // Presses a button and waits until the host's thread (which owns every picker window) has handled the
+    // press, or shows a message box.
     void Press(Ui &u, int controlId, HWND dialog = NULL) const
     {
         u.Click(dialog ? dialog : child, controlId);
         PassPosted(u, chosen);
     }
-    // Types each name and presses ">>".
     void AddTyped(Ui &u, const Names &names) const
     {
         for (const std::string &name : names) {
             Type(name);
             Press(u, IDC_PICKER_ADD);
         }
+    }
+    void SelectRows(std::initializer_list<int> rows) const
+    {
+        LVITEMA lv = {0, 0, 0, 0, LVIS_SELECTED};
+        SendMessageA(chosen, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&lv);
+        lv.state = LVIS_SELECTED;
+        for (int row : rows)
+            SendMessageA(chosen, LVM_SETITEMSTATE, row, (LPARAM)&lv);
     }
     Names Rows(int column = 0) const { return ListItemTexts(chosen, column); }
     std::string Totals() const { return ControlText(child, IDC_PICKER_TOTALS); }
@@ -84,9 +84,8 @@ struct Picker {
         UpdateWindow(child);
         return ControlText(child, IDC_HOOP_LABEL);
     }
-    // The text the child dialog's tooltip gives for one of its controls, asked like the
-    // tooltip asks when the mouse rests on it (for the preview box: the design on show). The
-    // ANSI query gives at most 80 characters under Wine, the wide one all.
+    // The text the child dialog's tooltip gives for a control, asked as the tooltip asks when the mouse
+    // rests on it (the wide query: the ANSI one gives at most 80 characters under Wine).
     std::string ToolTip(int controlId) const
     {
         UpdateWindow(child);
@@ -116,8 +115,7 @@ int OpenMessageBoxes()
     return n;
 }
 
-// A design whose design data (up to and including its end record) is exactly `bytes`,
-// followed by `trailing` bytes.
+// A design whose design data (up to and including its end record) is exactly `bytes`, and `trailing` bytes.
 void WriteDesignOfSize(const std::string &path, size_t bytes, size_t trailing = 0)
 {
     designgen::DesignFile file;
@@ -151,9 +149,8 @@ protected:
         VembTest::SetUp();
         PatchFaults();
     }
-    // Opens the picker over `folder` with `script` running beside it, Cancel pressed after it
-    // when the picker is still open; checks the export's result and returns the folder string
-    // the caller gets back.
+    // Opens the picker over `folder` beside `script`, Cancel pressed after it when the picker is still open;
+    // checks the export's result and returns the folder string the caller gets back.
     std::string Run(const std::string &folder, const std::function<void(Ui &, Picker &)> &script, BOOL result = 1)
     {
         char buffer[MAX_PATH] = "";
@@ -180,11 +177,29 @@ protected:
     }
 };
 
-TEST_F(PickerTest, OpensWithItsControlsBesideTheCommonDialogs)
+// The opening's controls; rows of design data size and date, each file once whatever its case, unreadable
+// ones passed over; totals in kilobytes rounded up; "<<", "All Clear", an empty Send; the 100th design.
+TEST_F(PickerTest, OpeningRowsTotalsAndTheHundredDesigns)
 {
-    WriteDesign(In("rose.vbd"), 300);
+    WriteDesignOfSize(In("Rose.vbd"), 4150, 1000);
+    SYSTEMTIME local = {2001, 3, 0, 5, 9, 7, 59, 0};
+    FILETIME localTime, utc;
+    SystemTimeToFileTime(&local, &localTime);
+    LocalFileTimeToFileTime(&localTime, &utc);
+    HANDLE file = CreateFileA(In("Rose.vbd").c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
+    SetFileTime(file, NULL, NULL, &utc);
+    CloseHandle(file);
+    WriteDesignOfSize(In("tulip.vbd"), 700);
+    WriteDesignOfSize(In("thousand.vbd"), 1000, 300);
+    WriteFileBytes(In("tiny.vbd"), std::string(30, '\0').data(), 30);  // no end record
+    WriteDesignOfSize(In("exact.vbd"), 1024);
+    Names first;
+    for (int i = 0; i < 99; ++i)
+        first.push_back(WriteDesign(In("d" + std::to_string(100 + i) + ".vbd"), 40).substr(WorkDir().size() + 1));
+    for (const char *name : {"n1.vbd", "n2.vbd", "n3.vbd"})
+        WriteDesign(In(name), 40);
     Names seen;
-    Run(WorkDir(), [&](Ui &, Picker &p) {
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
         seen.push_back(ControlText(p.common, IDOK) + ", " + p.Totals() + ", " + p.Folder());
         for (int id : {IDC_PICKER_BUILTIN, IDC_PICKER_ATA_CARD, IDC_PICKER_OPEN_SAVE, IDC_PICKER_SEND})
             seen.push_back(std::to_string(id) + (IsChecked(p.child, id) ? " checked" : "") +
@@ -200,31 +215,6 @@ TEST_F(PickerTest, OpensWithItsControlsBesideTheCommonDialogs)
         for (int id : {IDC_PREVIEW_BOX, IDC_PICKER_ADD, IDC_PICKER_REMOVE, IDC_PICKER_CLEAR_ALL, IDC_PICKER_LIST,
                        IDC_PICKER_TOTALS, IDC_PICKER_SEND, IDC_PICKER_BUILTIN, IDC_PICKER_ATA_CARD, IDC_PICKER_OPEN_SAVE})
             seen.push_back(p.ToolTip(id));
-    });
-    EXPECT_EQ(seen, (Names{"Open Folder, Designs : 0  ,  Memory : 0 K bytes, " + WorkDir(),
-                           "1018 checked", "1010", "1029", "1002 disabled", "File Name 130", "Size 50", "Modified 100",
-                           " Path 5", "Preview", "Add embroidery file.", "Remove embroidery file.",
-                           "Remove all embroidery files.", "Embroidery File lists",
-                           "Number of selected design and total size in byte", "Start to send.",
-                           "Send to Built-in memory in Loomstar.", "Send to ATA PC Card in Loomstar.", "(no tool)"}));
-    EXPECT_TRUE(RecordedMessageBoxes().empty());
-}
-
-// A row shows the design data size (not the file size) with thousands separators and the
-// date without seconds; a file already listed is passed over whatever the letter case, and
-// so is one that cannot be opened, or whose header or size cannot be read.
-TEST_F(PickerTest, TypedNameAddsItsRowOnceWhateverTheLetterCase)
-{
-    WriteDesignOfSize(In("Rose.vbd"), 4150, 1000);
-    SYSTEMTIME local = {2001, 3, 0, 5, 9, 7, 59, 0};
-    FILETIME localTime, utc;
-    SystemTimeToFileTime(&local, &localTime);
-    LocalFileTimeToFileTime(&localTime, &utc);
-    HANDLE file = CreateFileA(In("Rose.vbd").c_str(), FILE_WRITE_ATTRIBUTES, 0, NULL, OPEN_EXISTING, 0, NULL);
-    SetFileTime(file, NULL, NULL, &utc);
-    CloseHandle(file);
-    WriteDesignOfSize(In("tulip.vbd"), 700);
-    Run(WorkDir(), [&](Ui &u, Picker &p) {
         WatchFile("tulip.vbd");
         for (CallFault *fault : {&g_fileRead, &g_fileSize}) {
             fault->Arm(0);
@@ -236,46 +226,21 @@ TEST_F(PickerTest, TypedNameAddsItsRowOnceWhateverTheLetterCase)
         EXPECT_EQ(p.Rows(), (Names{"Rose.vbd", "tulip.vbd"}));
         EXPECT_EQ(p.Rows(1), (Names{"4,150", "700"}));
         EXPECT_EQ(p.Rows(2).at(0) + " " + p.Rows(3).at(0), "2001/03/05 09:07 " + In("Rose.vbd"));
-        EXPECT_EQ(p.Totals(), "Designs : 2  ,  Memory : 5 K bytes");
-        EXPECT_TRUE(IsControlEnabled(p.child, IDC_PICKER_SEND));
-    });
-    EXPECT_TRUE(RecordedMessageBoxes().empty());
-}
-
-// Totals count design data in whole kilobytes; "<<" removes the selected rows, "All Clear"
-// all of them and disables Send; Send itself refuses an empty list. With 99 rows, three new
-// files add one and then the message; a design already listed is passed over even in a full
-// list, without a message.
-TEST_F(PickerTest, TotalsAndTheHundredDesigns)
-{
-    WriteDesignOfSize(In("thousand.vbd"), 1000, 300);
-    WriteFileBytes(In("tiny.vbd"), std::string(30, '\0').data(), 30);  // no end record
-    WriteDesignOfSize(In("exact.vbd"), 1024);
-    Names first;
-    for (int i = 0; i < 99; ++i)
-        first.push_back(WriteDesign(In("d" + std::to_string(100 + i) + ".vbd"), 40).substr(WorkDir().size() + 1));
-    for (const char *name : {"n1.vbd", "n2.vbd", "n3.vbd"})
-        WriteDesign(In(name), 40);
-    Names totals;
-    Run(WorkDir(), [&](Ui &u, Picker &p) {
-        auto select = [&](std::vector<int> rows) {
-            LVITEMA lv = {0, 0, 0, 0, LVIS_SELECTED};
-            SendMessageA(p.chosen, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&lv);
-            lv.state = LVIS_SELECTED;
-            for (int row : rows)
-                SendMessageA(p.chosen, LVM_SETITEMSTATE, row, (LPARAM)&lv);
-        };
+        seen.push_back(p.Totals() + (IsControlEnabled(p.child, IDC_PICKER_SEND) ? ", Send" : ""));
+        EXPECT_EQ(OpenMessageBoxes(), 0);
+        p.SelectRows({0, 1});
+        p.Press(u, IDC_PICKER_REMOVE);
         p.Select({"thousand.vbd", "tiny.vbd"});
         p.Press(u, IDC_PICKER_ADD);
-        totals.push_back(p.Totals() + " " + p.Rows(1).at(0) + " " + p.Rows(1).at(1));
-        select({0, 1});
+        seen.push_back(p.Totals() + " " + p.Rows(1).at(0) + " " + p.Rows(1).at(1));
+        p.SelectRows({0});
         p.Press(u, IDC_PICKER_REMOVE);
-        p.AddTyped(u, {"exact.vbd", "tiny.vbd"});
-        select({1});
+        p.AddTyped(u, {"exact.vbd"});
+        p.SelectRows({0});
         p.Press(u, IDC_PICKER_REMOVE);
-        totals.push_back(p.Totals() + " " + p.Rows().at(0));
+        seen.push_back(p.Totals() + " " + p.Rows().at(0));
         p.Press(u, IDC_PICKER_CLEAR_ALL);
-        totals.push_back(p.Totals() + (IsControlEnabled(p.child, IDC_PICKER_SEND) ? "" : ", no Send"));
+        seen.push_back(p.Totals() + (IsControlEnabled(p.child, IDC_PICKER_SEND) ? "" : ", no Send"));
         PostMessageA(p.child, WM_COMMAND, MAKEWPARAM(IDC_PICKER_SEND, BN_CLICKED),
                      (LPARAM)GetDlgItem(p.child, IDC_PICKER_SEND));
         u.Answer(u.WaitMessageBox("Download"), IDOK);
@@ -285,13 +250,19 @@ TEST_F(PickerTest, TotalsAndTheHundredDesigns)
         p.Select({"n1.vbd", "n2.vbd", "n3.vbd"});
         u.Click(p.child, IDC_PICKER_ADD);
         MessageBoxInfo box = u.WaitMessageBox("Attention");
-        totals.push_back(std::to_string(p.Rows().size()) + " " + p.Rows().back());
+        seen.push_back(std::to_string(p.Rows().size()) + " " + p.Rows().back());
         u.Answer(box, IDOK);
         p.AddTyped(u, {"d100.vbd"});
-        totals.push_back(std::to_string(p.Rows().size()) + " " + std::to_string(OpenMessageBoxes()));
+        seen.push_back(std::to_string(p.Rows().size()) + " " + std::to_string(OpenMessageBoxes()));
     });
-    EXPECT_EQ(totals, (Names{"Designs : 2  ,  Memory : 2 K bytes 1,000 30", "Designs : 1  ,  Memory : 1 K bytes exact.vbd",
-                             "Designs : 0  ,  Memory : 0 K bytes, no Send", "100 n1.vbd", "100 0"}));
+    EXPECT_EQ(seen, (Names{"Open Folder, Designs : 0  ,  Memory : 0 K bytes, " + WorkDir(), "1018 checked", "1010",
+                           "1029", "1002 disabled", "File Name 130", "Size 50", "Modified 100", " Path 5", "Preview",
+                           "Add embroidery file.", "Remove embroidery file.", "Remove all embroidery files.",
+                           "Embroidery File lists", "Number of selected design and total size in byte",
+                           "Start to send.", "Send to Built-in memory in Loomstar.", "Send to ATA PC Card in Loomstar.",
+                           "(no tool)", "Designs : 2  ,  Memory : 5 K bytes, Send",
+                           "Designs : 2  ,  Memory : 2 K bytes 1,000 30", "Designs : 1  ,  Memory : 1 K bytes exact.vbd",
+                           "Designs : 0  ,  Memory : 0 K bytes, no Send", "100 n1.vbd", "100 0"}));
     EXPECT_EQ(ModuleMessages(),
               (std::vector<Shown>{{"Download", "no data available.", MB_ICONEXCLAMATION},
                                   {"Attention", "100 designs have been selected.\nNo more design can be selected.",
@@ -299,10 +270,8 @@ TEST_F(PickerTest, TotalsAndTheHundredDesigns)
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
 }
 
-// "Open Folder" with a file selected adds nothing and leaves the picker open; with a folder
-// selected it opens the folder. What the common dialog wrote last goes back to the caller.
-// In the root folder C:\ (of the Wine prefix's drive) a typed name joins with one backslash;
-// a several-name reading leaves the folder without it, and that goes back to the caller.
+// "Open Folder" opens a selected folder and nothing else; what the common dialog wrote last goes back to the
+// caller. In the root a name joins with one backslash; several names leave "C:", and that goes back.
 TEST_F(PickerTest, FoldersAndWhatGoesBackToTheCaller)
 {
     WriteDesign(In("rose.vbd"), 300);
@@ -317,13 +286,11 @@ TEST_F(PickerTest, FoldersAndWhatGoesBackToTheCaller)
         p.Select({"sub"});
         p.Press(u, IDOK, p.common);
         u.WaitUntil([&] { return p.Folder() == In("sub"); }, "the folder to open");
-        EXPECT_EQ(ListItemTexts(uidrive::FindPickerWindows(p.common).files), Names{"daisy.vbd"});
         p.Select({"daisy.vbd"});
         p.Press(u, IDOK, p.common);
         EXPECT_TRUE(IsWindow(p.common));
     });
     EXPECT_EQ(folderOut, In("sub\\daisy.vbd"));
-
     const std::string a = "C:\\pickertest_a.vbd", b = "C:\\pickertest_b.vbd";
     WriteDesign(a, 100);
     WriteDesign(b, 100);
@@ -338,9 +305,8 @@ TEST_F(PickerTest, FoldersAndWhatGoesBackToTheCaller)
     DeleteFileA(b.c_str());
 }
 
-// Ticking "Select Open/Save folder." removes the rows whose name is longer than 36
-// characters with one message; unticking brings nothing back; while ticked such a file
-// cannot be added.
+// Ticking "Select Open/Save folder." removes the rows whose name is longer than 36 characters with one
+// message; unticking brings nothing back; while ticked such a file cannot be added.
 TEST_F(PickerTest, OpenSaveFolderDropsLongNamesAndRefusesThem)
 {
     const std::string name36 = RepeatName('m', 36), name37 = RepeatName('x', 37), name40 = RepeatName('y', 40);
@@ -356,8 +322,8 @@ TEST_F(PickerTest, OpenSaveFolderDropsLongNamesAndRefusesThem)
         EXPECT_EQ(p.Rows(), (Names{"a.vbd", name36}));
         EXPECT_EQ(p.Totals().rfind("Designs : 2  ,  Memory : ", 0), 0u) << p.Totals();
         p.Press(u, IDC_PICKER_OPEN_SAVE);  // untick: nothing comes back
-        EXPECT_EQ(p.Rows().size(), 2u);
         p.Press(u, IDC_PICKER_OPEN_SAVE);
+        EXPECT_EQ(p.Rows().size(), 2u);
         EXPECT_EQ(OpenMessageBoxes(), 0) << "nothing left to drop";
         p.Select({name37});
         u.Click(p.child, IDC_PICKER_ADD);
@@ -376,11 +342,8 @@ TEST_F(PickerTest, OpenSaveFolderDropsLongNamesAndRefusesThem)
                                    MB_ICONHAND}}));
 }
 
-// The first design above 32700 stitches asks the version; declining (or a question that
-// cannot be asked) skips it and the rest of that addition, and the next addition asks again;
-// confirming 2.2 lets large designs in up to its own limit. With version 1 stored 32700
-// stitches ask nothing, 32701 ask and are refused with 32000 when the answer stays 2.1; only
-// ".vbd" names meet the limit. With version 2 stored nobody is asked.
+// The first ".vbd" above 32700 stitches asks the version; declined (or not askable) it skips the rest of the
+// addition and asks again next time; the answer sets the limit (32000 or 64000).
 TEST_F(PickerTest, LargeDesignsAskTheVersionAndFollowIt)
 {
     for (const char *name : {"a_small.vbd", "d_small.vbd"})
@@ -419,7 +382,6 @@ TEST_F(PickerTest, LargeDesignsAskTheVersionAndFollowIt)
         EXPECT_EQ(p.Rows().size(), 4u);
     });
     EXPECT_EQ(RegDwordBoth("Protocol Ver"), std::make_pair(DWORD(2), DWORD(2)));
-
     WriteDesign(In("exact.vbd"), 32700);
     WriteDesign(In("big.VBD"), 32701);
     WriteDesign(In("big.dat"), 40000);
@@ -438,19 +400,10 @@ TEST_F(PickerTest, LargeDesignsAskTheVersionAndFollowIt)
         EXPECT_EQ(p.Rows(), (Names{"exact.vbd", "big.dat"}));
     });
     EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{LargeDesign("e_huge.vbd", 64000), LargeDesign("big.VBD", 32000)}));
-    SetRegDword(Key::Tambora, "Protocol Ver", 2);
-    DialogRefusal refusal("Confirm Machine's Version");
-    Run(WorkDir(), [&](Ui &u, Picker &p) {
-        p.AddTyped(u, {"big.VBD"});
-        EXPECT_EQ(p.Rows(), Names{"big.VBD"});
-    });
-    EXPECT_EQ(DialogRefusal::Refused(), 0);
 }
 
-// Our choices for overlong joins. Ninety-five names of 230 characters make a selection of
-// 22,135 characters: the file name box gives the first 20,479 and the picker keeps the whole
-// names among them. A file whose folder and name pass 259 characters is not added, and the
-// walk ends at it as at a file that cannot be opened.
+// Our choices: of a selection of 22,135 characters the whole names among the first 20,479 are kept; a path
+// beyond 259 characters is not added and ends the walk as a file that cannot be opened does.
 TEST_F(PickerTest, OverlongSelectionsAndPathsAreCut)
 {
     const std::string folder = "C:\\pkn";
@@ -496,10 +449,8 @@ TEST_F(PickerTest, OverlongSelectionsAndPathsAreCut)
     RemoveDirectoryA(folder.c_str());
 }
 
-// The preview follows the selection in the common dialog, a click on a chosen row and the
-// arrow and paging keys, whatever folder the row comes from; the box's tooltip names the
-// design on show, and a change of folder resets only the tooltip. A design that cannot be
-// drawn (its file, or no heap, or no memory in it) clears the box and the tooltip.
+// The preview (and its tooltip) follows the selection, a click on a row and the keys, across folders; a
+// design that cannot be drawn (its file, no heap, no memory) clears both.
 TEST_F(PickerTest, PreviewFollowsTheSelectionAndTheChosenRows)
 {
     WriteDesign(In("rose.vbd"), 1500, 0);
@@ -519,7 +470,6 @@ TEST_F(PickerTest, PreviewFollowsTheSelectionAndTheChosenRows)
             p.Select({"rose.vbd"});
             InvalidateRect(p.child, NULL, FALSE);
             EXPECT_GT(StitchPixels(p.child), 50);
-            show();
             make();
             InvalidateRect(p.child, NULL, FALSE);
             EXPECT_EQ(StitchPixels(p.child), 0);
@@ -555,47 +505,61 @@ TEST_F(PickerTest, PreviewFollowsTheSelectionAndTheChosenRows)
         EXPECT_GT(StitchPixels(p.child), 50);
     });
     const std::string rose = In("rose.vbd"), tulip = In("tulip.vbd"), daisy = In("sub\\daisy.vbd");
-    EXPECT_EQ(shown, (Names{rose + " Normal Hoop", "Preview  ", rose + " Normal Hoop", "Preview  ",
-                            rose + " Normal Hoop", "Preview  ", tulip + " Small Hoop", "Preview",
+    EXPECT_EQ(shown, (Names{"Preview  ", "Preview  ", "Preview  ", tulip + " Small Hoop", "Preview",
                             daisy + " Large Hoop", rose + " Normal Hoop", tulip, daisy, tulip, rose, daisy, daisy}));
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-// Send writes the rows in order as 260-byte zero-padded records, presets the Send Designs
-// dialog with the location ("ATA PC Card" with the Open/Save folder is 6, "Built-in"
-// without it 1) and deletes the list when that dialog has gone.
-TEST_F(PickerTest, SendWritesTheListAndTheDesignsReachTheChosenLocation)
+// Send writes 260-byte records in row order and presets the location (6); a list that cannot be made or
+// written is told and the picker stays open. The writer itself (linked in) refuses an empty list.
+TEST_F(PickerTest, SendWritesTheListOrStaysOpenWhenItCannot)
 {
     for (const char *name : {"c.vbd", "a.vbd", "b.vbd"})
         WriteDesign(In(name), 300);
-    for (bool ataOpenSave : {true, false}) {
-        SCOPED_TRACE(ataOpenSave ? "ATA PC Card, Open/Save folder" : "Built-in");
-        linksim::ResetMachine();
-        std::vector<char> list;
-        bool preset = false;
-        Run(WorkDir(), [&](Ui &u, Picker &p) {
-            p.AddTyped(u, {"c.vbd", "a.vbd", "b.vbd"});
-            if (ataOpenSave) {
-                u.Click(p.child, IDC_PICKER_ATA_CARD);
-                u.Click(p.child, IDC_PICKER_OPEN_SAVE);
-            }
+    std::vector<char> list;
+    Names seen;
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
+        p.AddTyped(u, {"c.vbd", "a.vbd", "b.vbd"});
+        u.Click(p.child, IDC_PICKER_ATA_CARD);
+        u.Click(p.child, IDC_PICKER_OPEN_SAVE);
+        CreateDirectoryA(TempFile("SendList.tp$").c_str(), NULL);
+        WatchFile("SendList.tp$");
+        g_fileWrite.Arm(0);
+        for (int i = 0; i < 2; ++i) {  // the folder in the way, then the write that fails
             u.Click(p.child, IDC_PICKER_SEND);
-            u.WaitGone(p.common);
-            HWND send = u.WaitDialog(SEND_DESIGNS);
-            list = ReadFileBytes(TempFile("SendList.tp$"));
-            preset = IsChecked(send, 1009) == ataOpenSave && IsChecked(send, 1029) == ataOpenSave;
-            u.Click(send, IDOK);
-            u.WaitGone(send, 60000);
-        });
-        std::vector<char> expected(780, 0);
-        for (int i = 0; i < 3; ++i)
-            strcpy(&expected[260 * i], In("cab"[i] + std::string(".vbd")).c_str());
-        EXPECT_TRUE(list == expected);
-        EXPECT_TRUE(preset);
-        EXPECT_EQ(StoredNames(ataOpenSave ? 6 : 1), (Names{"c.vbd", "a.vbd", "b.vbd"}));
-        EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
-        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
-    }
+            u.Answer(u.WaitMessageBox("Error"), IDOK);
+            PassPosted(u, p.chosen);
+            PassPosted(u, p.chosen);  // focus coming back to Send sends nothing
+            seen.push_back(std::to_string(IsWindow(p.common)) + std::to_string(OpenMessageBoxes()));
+            RemoveDirectoryA(TempFile("SendList.tp$").c_str());
+        }
+        u.Click(p.child, IDC_PICKER_SEND);
+        u.WaitGone(p.common);
+        HWND send = u.WaitDialog(SEND_DESIGNS);
+        list = ReadFileBytes(TempFile("SendList.tp$"));
+        for (int id : {1008, 1009, 1029})
+            seen.push_back(std::to_string(id) + (IsChecked(send, id) ? " checked" : ""));
+        u.Click(send, IDOK);
+        u.WaitGone(send, 60000);
+    });
+    std::vector<char> expected(780, 0);
+    for (int i = 0; i < 3; ++i)
+        strcpy(&expected[260 * i], In("cab"[i] + std::string(".vbd")).c_str());
+    EXPECT_TRUE(list == expected);
+    EXPECT_EQ(seen, (Names{"10", "10", "1008", "1009 checked", "1029 checked"}));
+    EXPECT_EQ(StoredNames(6), (Names{"c.vbd", "a.vbd", "b.vbd"}));
+    EXPECT_EQ(CallsOf("Protocol_Seq_Download").size(), 1u);
+    EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
+    EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    HWND rows = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, Owner(), NULL, NULL, NULL);
+    UiScript ui([](Ui &u) { u.Answer(u.WaitMessageBox("error"), IDOK); });
+    EXPECT_FALSE(::WriteSendList(Owner(), rows, In("SendList.tp$").c_str()));
+    ui.Join();
+    DestroyWindow(rows);
+    EXPECT_FALSE(FileExists(In("SendList.tp$")));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Error", "Failed to open a temporary file.", MB_ICONEXCLAMATION},
+                                                    {"Error", "Failed to write a temporary file.", MB_ICONEXCLAMATION},
+                                                    {"error", "No data available.", MB_ICONEXCLAMATION}}));
 }
 
 BOOL WINAPI FailingOpenDialog(LPOPENFILENAMEA)
@@ -607,23 +571,22 @@ DWORD WINAPI DialogFailure()
     return CDERR_DIALOGFAILURE;
 }
 
-// The send list goes on every way out: the Send Designs dialog closed before Start, the
-// picker closed (a list left over from before), the Send Designs dialog that cannot be
-// created (0, the USB link terminated), the common dialog failing with an extended error
-// (0, the USB library unloaded without being terminated).
+// The send list goes on every way out: Send Designs closed before Start, the picker closed, Send Designs not
+// created (0, USB terminated), the common dialog failing (0, USB unloaded without Terminate).
 TEST_F(PickerTest, EveryWayOutDeletesTheSendList)
 {
     WriteDesign(In("rose.vbd"), 300);
-    bool listWritten = false;
+    Names seen;
     Run(WorkDir(), [&](Ui &u, Picker &p) {
         p.AddTyped(u, {"rose.vbd"});
         u.Click(p.child, IDC_PICKER_SEND);
         HWND send = u.WaitDialog(SEND_DESIGNS);
-        listWritten = FileExists(TempFile("SendList.tp$"));
+        seen.push_back(std::to_string(FileExists(TempFile("SendList.tp$"))) + std::to_string(IsChecked(send, 1008)) +
+                       std::to_string(IsChecked(send, 1009)) + std::to_string(IsChecked(send, 1029)));
         u.Click(send, IDCANCEL);
         u.WaitGone(send);
     });
-    EXPECT_TRUE(listWritten);
+    EXPECT_EQ(seen, Names{"1100"}) << "the list written; Built-in";
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
     WriteFileText(TempFile("SendList.tp$"), std::string(260, 'x'));
     Run(WorkDir(), [&](Ui &u, Picker &p) {
@@ -635,14 +598,11 @@ TEST_F(PickerTest, EveryWayOutDeletesTheSendList)
     EXPECT_TRUE(SimOps().empty()) << "nothing reached the machine";
     UseUsb(Usb::Present);
     std::unique_ptr<DialogRefusal> refusal(new DialogRefusal("Send Designs"));
-    Run(
-        WorkDir(),
-        [&](Ui &u, Picker &p) {
-            p.AddTyped(u, {"rose.vbd"});
-            u.Click(p.child, IDC_PICKER_SEND);
-            u.WaitGone(p.common);
-        },
-        0);
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
+        p.AddTyped(u, {"rose.vbd"});
+        u.Click(p.child, IDC_PICKER_SEND);
+        u.WaitGone(p.common);
+    }, 0);
     EXPECT_EQ(DialogRefusal::Refused(), 1);
     refusal.reset();
     EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
@@ -660,41 +620,6 @@ TEST_F(PickerTest, EveryWayOutDeletesTheSendList)
     EXPECT_TRUE(SimOps().empty()) << "no USB_Terminate";
     EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL);
     EXPECT_TRUE(ModuleMessages().empty());
-}
-
-// The send list cannot be made (a folder in its place) or written: the message, and the
-// picker stays open without sending. The writer itself refuses an empty list (Send refuses
-// one before it is reached, so the module's code linked into this program is called).
-TEST_F(PickerTest, SendListThatCannotBeWrittenKeepsThePickerOpen)
-{
-    WriteDesign(In("rose.vbd"), 300);
-    for (bool folderInTheWay : {true, false}) {
-        if (folderInTheWay)
-            CreateDirectoryA(TempFile("SendList.tp$").c_str(), NULL);
-        Run(WorkDir(), [&](Ui &u, Picker &p) {
-            p.AddTyped(u, {"rose.vbd"});
-            WatchFile("SendList.tp$");
-            g_fileWrite.Arm(0);
-            u.Click(p.child, IDC_PICKER_SEND);
-            u.Answer(u.WaitMessageBox("Error"), IDOK);
-            PassPosted(u, p.chosen);
-            PassPosted(u, p.chosen);
-            EXPECT_TRUE(IsWindow(p.common)) << "the picker stays open";
-            EXPECT_EQ(OpenMessageBoxes(), 0) << "focus coming back to Send sends nothing";
-        });
-        RemoveDirectoryA(TempFile("SendList.tp$").c_str());
-        EXPECT_FALSE(FileExists(TempFile("SendList.tp$")));
-    }
-    HWND list = CreateWindowA(WC_LISTVIEWA, "", WS_CHILD | LVS_REPORT, 0, 0, 100, 100, Owner(), NULL, NULL, NULL);
-    UiScript ui([](Ui &u) { u.Answer(u.WaitMessageBox("error"), IDOK); });
-    EXPECT_FALSE(::WriteSendList(Owner(), list, In("SendList.tp$").c_str()));
-    ui.Join();
-    DestroyWindow(list);
-    EXPECT_FALSE(FileExists(In("SendList.tp$")));
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Error", "Failed to open a temporary file.", MB_ICONEXCLAMATION},
-                                                    {"Error", "Failed to write a temporary file.", MB_ICONEXCLAMATION},
-                                                    {"error", "No data available.", MB_ICONEXCLAMATION}}));
-    EXPECT_TRUE(SimOps().empty());
 }
 
 }  // namespace

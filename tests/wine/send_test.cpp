@@ -1,7 +1,5 @@
-// Sends through DirectFilesDownload and DirectDownload: the Send Designs dialog, the Check
-// Files step, the cut to the room left below 100 designs, the name and stitch checks, the
-// serial and USB workers, the Vbd Name dialog, what reached the machine, and every failure
-// on the way.
+// Sends through DirectFilesDownload and DirectDownload: the Send Designs dialog, Check Files, the cut, the
+// name and stitch checks, the workers, the Vbd Name dialog, and every failure on the way.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -23,8 +21,8 @@ using Script = std::function<void(Ui &)>;
 namespace {
 
 const char SEND_COM[] = "Send Designs - COM Port", SEND_USB[] = "Send Designs - USB Connected";
-const char FULL_MESSAGE[] = "100 designs are already registered.\nNo design can be registered.";
 const char READY[] = "Ready to send designs.\nClick [Start] button.";
+const Shown FULL = {"Attention", "100 designs are already registered.\nNo design can be registered.", MB_ICONHAND};
 
 Shown TooLarge(const std::string &name, int limit)
 {
@@ -34,28 +32,37 @@ Shown TooLarge(const std::string &name, int limit)
             MB_ICONEXCLAMATION};
 }
 
-Shown SuchAs(const std::string &name)
+HWND PressStart(Ui &u, bool usb = false)
 {
-    return {"File Name Error",
-            "The Open/Save Folder does not support the long file names such as \"" + name +
-                "\".\nPlease shorten the file name to 32 characters or less.",
-            MB_ICONHAND};
-}
-
-// Presses Start in the Send Designs dialog with this caption.
-HWND PressStart(Ui &u, const char *caption = SEND_COM)
-{
-    HWND dlg = u.WaitDialog(caption);
+    HWND dlg = u.WaitDialog(usb ? SEND_USB : SEND_COM);
     u.Click(dlg, IDOK);
     return dlg;
 }
-
 // Start, and every message answered until the dialog has gone.
-Script Start(const char *caption = SEND_COM)
+Script Start(bool usb = false)
 {
-    return [caption](Ui &u) { AnswerUntilGone(u, PressStart(u, caption)); };
+    return [usb](Ui &u) { AnswerUntilGone(u, PressStart(u, usb)); };
 }
-
+// The local time as a count of 100 ns since 1601.
+uint64_t Now()
+{
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    FILETIME count;
+    SystemTimeToFileTime(&local, &count);
+    return ((uint64_t)count.dwHighDateTime << 32) | count.dwLowDateTime;
+}
+// Whether `name` is the base-36 digits of a local time from `since` to now, and ".vbd".
+bool ClockName(const std::string &name, uint64_t since)
+{
+    uint64_t count = 0;
+    bool digits = name.size() > 4 && name.size() <= 16 && name.substr(name.size() - 4) == ".vbd";
+    for (size_t i = 0; digits && i < name.size() - 4; ++i) {
+        digits = isdigit((unsigned char)name[i]) || isupper((unsigned char)name[i]);
+        count = count * 36 + (isdigit((unsigned char)name[i]) ? name[i] - '0' : name[i] - 'A' + 10);
+    }
+    return digits && count >= since && count <= Now();
+}
 // The name the direct sequence was given.
 std::string SentName()
 {
@@ -75,7 +82,6 @@ protected:
     {
         return WriteSendList(In(name), paths);
     }
-    // Stores `count` small designs at a location.
     static void Fill(int location, int count)
     {
         std::vector<char> bytes = DesignBytes(10, 0);
@@ -89,8 +95,7 @@ protected:
                 return ReadFileBytes(d.file);
         return {};
     }
-    // DirectFilesDownload over a send list, or DirectDownload of bytes under a name, with
-    // `script` driving the dialogs; checks the export's result.
+    // DirectFilesDownload of a list, or DirectDownload of bytes under a name, beside `script`.
     void SendList(const std::string &list, const Script &script, int result = 1, int askVersion = 0)
     {
         UiScript ui(script);
@@ -103,9 +108,8 @@ protected:
         EXPECT_EQ(Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), name), 1);
         ui.Join();
     }
-    // Lets the module, the link libraries and the window classes make what they keep for the
-    // life of the process, so that counts taken afterwards see only what a send leaves
-    // behind: one whole send, and one that ends with a message.
+    // One whole send and one that ends with a message, so that the module, the link libraries and the window
+    // classes have made what they keep for the process before handles and heaps are counted.
     void WarmUp()
     {
         SendList(List({Design("warm.vbd")}, "warm.lst"), Start());
@@ -116,14 +120,10 @@ protected:
     static bool NoDirectoryFileLeft() { return !FileExists(TempFile("$$UPLDir.tmp")); }
 };
 
-// Five designs while the location holds 97: the fourth entry is emptied, three designs are
-// stored byte for byte, the library still gets the count 5, and the cut is reported at the
-// end. The USB library's -13 for the cut list counts as success. The serial line always
-// opens at 9600 bit/s on the stored port; the sequences get the stored speed. The host's
-// list (records not padded after their terminator, 10 bytes of no record behind) stays.
+// Five designs for the ATA PC card holding 97: the fourth entry emptied, the count 5 kept (USB's -13 then a
+// success), the cut told afterwards; the line opens at 9600 bit/s on the stored port, sequences at its speed.
 TEST_F(Send, ListIsCutToTheRoomLeft)
 {
-    WarmUp();
     SetRegDword(Key::Tambora, VALUE_BAUD_RATE, 5);
     SetRegDword(Key::Tambora, VALUE_COM_PORT, 3);
     for (bool usb : {false, true}) {
@@ -132,72 +132,58 @@ TEST_F(Send, ListIsCutToTheRoomLeft)
         linksim::ResetMachine();
         SetFaults("port=COM3\n");
         ClearRecordedMessageBoxes();
-        Fill(1, 97);
+        Fill(1, 100);
+        Fill(2, 97);
         Names paths;
-        std::string file;
+        std::string expected = usb ? "5 yes -13" : "5 yes 0";
         for (const char *n : {"a.vbd", "b.vbd", "c.vbd", "d.vbd", "e.vbd"}) {
             paths.push_back(Design(n));
-            file += paths.back() + '\0' + std::string(259 - paths.back().size(), 'X');
+            expected += ", " + (paths.size() == 4 ? "" : paths.back()) + " 2";
         }
-        WriteFileText(In("odd.lst"), file + "ZZZZZZZZZZ");
-        DWORD heaps = HeapCount();
-        int handles = HandleCount();
-        SendList(In("odd.lst"), Start(usb ? SEND_USB : SEND_COM));
-        EXPECT_EQ(
-            ModuleMessages(),
-            (std::vector<Shown>{
-                {"Attention", "100 designs have been registered.\nNo more design can be registered.", MB_ICONHAND}}));
+        SendList(List(paths), [usb](Ui &u) {
+            HWND dlg = u.WaitDialog(usb ? SEND_USB : SEND_COM);
+            u.Click(dlg, IDC_SEND_ATA_CARD);
+            u.Click(dlg, IDOK);
+            AnswerUntilGone(u, dlg);
+        });
+        EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Attention",
+                                                         "100 designs have been registered.\nNo more design can be "
+                                                         "registered.",
+                                                         MB_ICONHAND}}));
         std::vector<SimCall> sent = CallsOf(usb ? "USB_Download_Sequence" : "Protocol_Seq_Download");
         ASSERT_EQ(sent.size(), 1u);
-        EXPECT_EQ(sent[0].Arg("count") + " " + sent[0].Arg("progress") + " " + std::to_string(sent[0].result),
-                  usb ? "5 yes -13" : "5 yes 0");
-        ASSERT_EQ(sent[0].entries.size(), 5u);
-        for (int i = 0; i < 5; ++i)
-            EXPECT_EQ(sent[0].entries[i].name + " " + std::to_string(sent[0].entries[i].location),
-                      (i == 3 ? "" : paths[i]) + " 1");
+        std::string got = sent[0].Arg("count") + " " + sent[0].Arg("progress") + " " + std::to_string(sent[0].result);
+        for (const SimEntry &e : sent[0].entries)
+            got += ", " + e.name + " " + std::to_string(e.location);
+        EXPECT_EQ(got, expected);
+        std::vector<SimCall> dir = CallsOf({"Protocol_Seq_DirUpload", "USB_DirUpload_Sequence"});
+        EXPECT_EQ(dir.at(0).Arg("location"), "2");
         if (!usb) {
-            EXPECT_EQ(sent[0].Arg("speed") + " " + CallsOf("Protocol_Seq_DirUpload").at(0).Arg("speed"), "57600 57600");
-            std::vector<SimCall> opens = CallsOf("SIO_InitializeIO");
-            ASSERT_EQ(opens.size(), 2u) << "Check Files, then the send";
-            for (const SimCall &c : opens)
-                EXPECT_EQ(c.Arg("port") + " " + c.Arg("speed") + " " + c.Arg("cancel"), "COM3 9600 yes");
-            // Each load of the simulator's USB library keeps two handles of its own.
-            EXPECT_EQ(HandleCount(), handles) << "a handle was left open";
+            EXPECT_EQ(sent[0].Arg("speed") + " " + dir[0].Arg("speed"), "57600 57600");
+            Names opens;
+            for (const SimCall &c : CallsOf("SIO_InitializeIO"))
+                opens.push_back(c.Arg("port") + " " + c.Arg("speed") + " " + c.Arg("cancel"));
+            EXPECT_EQ(opens, (Names{"COM3 9600 yes", "COM3 9600 yes"})) << "Check Files, then the send";
         }
-        Names stored = StoredNames(1);
+        Names stored = StoredNames(2);
         ASSERT_EQ(stored.size(), 100u);
         EXPECT_EQ(Names(stored.begin() + 97, stored.end()), (Names{"a.vbd", "b.vbd", "c.vbd"}));
         for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(StoredBytes(1, "abc"[i] + std::string(".vbd")), ReadFileBytes(paths[i]));
+            EXPECT_EQ(StoredBytes(2, stored[97 + i]), ReadFileBytes(paths[i]));
         EXPECT_TRUE(NoDirectoryFileLeft());
-        EXPECT_TRUE(FileExists(In("odd.lst"))) << "the host's list stays";
-        EXPECT_EQ(HeapCount(), heaps) << "the send heap is gone";
+        EXPECT_TRUE(FileExists(In("host.lst"))) << "the host's list stays";
     }
 }
 
-// The count comes from the directory information of the chosen location: 99 designs at the
-// ATA PC card leave room for one, 100 are refused with no worker, for a list and a direct
-// send alike; the transfer status is 0 before Start, 1 from Start to the end, 0 after.
-TEST_F(Send, StoredCountOfTheChosenLocationLimitsTheSend)
+// A full location is refused over the dialog with no worker, for a list and a direct send alike; the
+// transfer status is 1 from Start to the end only.
+TEST_F(Send, FullLocationIsRefusedOverTheDialogWithoutAWorker)
 {
-    Fill(1, 100);
-    Fill(2, 99);
-    Names paths = {Design("x.vbd"), Design("y.vbd")};
-    SendList(List(paths), [](Ui &u) {
-        HWND dlg = u.WaitDialog(SEND_COM);
-        u.Click(dlg, IDC_SEND_ATA_CARD);
-        u.Click(dlg, IDOK);
-        AnswerUntilGone(u, dlg);
-    });
-    EXPECT_EQ(CallsOf("Protocol_Seq_DirUpload").at(0).Arg("location"), "2");
-    EXPECT_EQ(CallsOf("Protocol_Seq_Download").at(0).entries.at(1).name, "");
-    EXPECT_EQ(StoredNames(2).size(), 100u);
-    EXPECT_EQ(StoredNames(2).back(), "x.vbd");
     for (bool direct : {false, true}) {
         SCOPED_TRACE(direct ? "direct" : "list");
         linksim::ResetMachine();
         ClearRecordedMessageBoxes();
-        Fill(2, 100);  // the ATA PC card stays chosen
+        Fill(1, 100);
         std::string status;
         Script full = [&](Ui &u) {
             HWND dlg = u.WaitDialog(SEND_COM);
@@ -211,16 +197,16 @@ TEST_F(Send, StoredCountOfTheChosenLocationLimitsTheSend)
         if (direct)
             SendDirect(DesignBytes(300, 3), "x.vbd", full);
         else
-            SendList(List(paths), full);
+            SendList(List({Design("x.vbd")}), full);
         EXPECT_EQ(status + std::to_string(Dll().GetTransferStatus()), "01 over the dialog0");
         EXPECT_EQ(SimOps(), (Names{"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}));
-        EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Attention", FULL_MESSAGE, MB_ICONHAND}}));
+        EXPECT_EQ(ModuleMessages(), std::vector<Shown>{FULL});
         EXPECT_TRUE(NoDirectoryFileLeft());
     }
 }
 
-// With the Open/Save folder chosen, a name of 37 characters is skipped (36 pass) and the skip
-// is told once the send has succeeded; when every name is skipped nothing is sent.
+// With the Open/Save folder chosen, a name of 37 characters is skipped (36 pass) and the skip is told once
+// the send has succeeded; when every name is skipped nothing is sent. The send location is kept.
 TEST_F(Send, OpenSaveFolderSkipsLongNames)
 {
     std::string fits = std::string(32, 'f') + ".vbd", tooLong = std::string(33, 'g') + ".vbd";
@@ -236,7 +222,6 @@ TEST_F(Send, OpenSaveFolderSkipsLongNames)
     });
     EXPECT_EQ(downloadsWhenTold, 1u) << "told after the sequence";
     EXPECT_EQ(CallsOf("Protocol_Seq_Download").at(0).Arg("count"), "2");
-    EXPECT_EQ(CallsOf("Protocol_Seq_DirUpload").at(0).Arg("location"), "5");
     EXPECT_EQ(StoredNames(5), (Names{fits, "short.vbd"}));
     EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error",
                                                      "The Open/Save Folder does not support the long file names of "
@@ -249,34 +234,45 @@ TEST_F(Send, OpenSaveFolderSkipsLongNames)
         kept = IsChecked(u.WaitDialog(SEND_COM), IDC_SEND_OPEN_SAVE);
         Start()(u);
     });
-    EXPECT_TRUE(kept) << "the send location is kept between exports";
+    EXPECT_TRUE(kept);
     EXPECT_TRUE(SimOps().empty()) << "no Check Files step, no worker";
-    EXPECT_EQ(ModuleMessages(),
-              (std::vector<Shown>{{"Warning", "Failed to send the selected VBD files.", MB_ICONHAND}}));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Warning", "Failed to send the selected VBD files.", MB_ICONHAND}}));
 }
 
-// The stitch limit follows the recorded machine version; refused designs are skipped with a
-// message naming 32000 or 64000, the others are sent.
+// Refused designs are skipped with a message naming 32000 or 64000 as the version recorded or answered says;
+// the question comes once, at the first design above 32700 stitches, before that design's limit.
 TEST_F(Send, StitchLimitFollowsTheMachineVersion)
 {
     const int32_t counts[] = {32700, 32701, 40000, 65535, 65536, -5};
     Names paths;
     for (int32_t c : counts)
         paths.push_back(Design("s" + std::to_string(c) + ".vbd", c));
-    std::string list = List(paths);
+    enum Ask { NO, ANSWERED_22, REFUSED };
     const struct {
-        int version;  // 0: none stored
+        int version;  // 0: none recorded
+        Ask ask;
         int32_t firstRefused;
         int shown;
-    } cases[] = {{0, 32701, 32000}, {1, 32701, 32000}, {2, 65536, 64000}};
+    } cases[] = {{0, NO, 32701, 32000}, {1, NO, 32701, 32000}, {2, NO, 65536, 64000},
+                 {1, ANSWERED_22, 65536, 64000}, {0, REFUSED, 32701, 32000}};
+    // A second question, or one where none is due, stays unanswered and fails the wait.
+    const Script answer22 = [](Ui &u) {
+        HWND dlg = PressStart(u);
+        HWND version = u.WaitDialog("Confirm Machine's Version");  // version 2.1 recorded
+        u.Click(version, IDC_VERSION_22);
+        u.Click(version, IDOK);
+        AnswerUntilGone(u, dlg);
+    };
     for (const auto &c : cases) {
-        SCOPED_TRACE("version " + std::to_string(c.version));
+        SCOPED_TRACE("version " + std::to_string(c.version) + " ask " + std::to_string(c.ask));
         DeleteSettingsKeys();
         if (c.version)
             SetRegDword(Key::Tambora, VALUE_MACHINE_VERSION, c.version);
         linksim::ResetMachine();
         ClearRecordedMessageBoxes();
-        SendList(list, Start());
+        std::unique_ptr<DialogRefusal> refusal(c.ask == REFUSED ? new DialogRefusal("Confirm Machine's Version")
+                                                                : nullptr);
+        SendList(List(paths), c.ask == ANSWERED_22 ? answer22 : Start(), 1, c.ask != NO);
         std::vector<Shown> told;
         Names sent;
         for (int32_t n : counts) {
@@ -288,44 +284,13 @@ TEST_F(Send, StitchLimitFollowsTheMachineVersion)
         }
         EXPECT_EQ(ModuleMessages(), told);
         EXPECT_EQ(StoredNames(1), sent);
+        EXPECT_TRUE(!refusal || DialogRefusal::Refused() == 1) << "asked once";
+        EXPECT_TRUE(c.ask != ANSWERED_22 || RegDwordBoth(VALUE_MACHINE_VERSION) == std::make_pair(DWORD(2), DWORD(2)));
     }
 }
 
-// askVersion 1: the version question comes once, at the first design above 32700 stitches,
-// and its answer is in force for that design's limit already. When the question cannot be
-// asked, the limit of the version stored (none: 32000) applies.
-TEST_F(Send, AskVersionAsksOnceAtTheFirstLargeDesign)
-{
-    int questions = 0;
-    Names designs = {Design("small.vbd", 500), Design("big1.vbd", 40000), Design("big2.vbd", 40000)};
-    SendList(
-        List(designs),
-        [&](Ui &u) {
-            HWND dlg = PressStart(u);
-            HWND version = u.WaitDialog("Select Machine's Version");
-            ++questions;
-            u.Click(version, IDC_VERSION_22);
-            u.Click(version, IDOK);
-            u.WaitGone(version);
-            u.WaitGone(dlg);
-        },
-        1, 1);
-    EXPECT_EQ(questions, 1);
-    EXPECT_EQ(StoredNames(1), (Names{"small.vbd", "big1.vbd", "big2.vbd"}));
-    EXPECT_EQ(RegDwordBoth(VALUE_MACHINE_VERSION), std::make_pair(DWORD(2), DWORD(2)));
-
-    DeleteSettingsKeys();
-    linksim::ResetMachine();
-    DialogRefusal refusal("Confirm Machine's Version");
-    SendList(List({designs[0], designs[1]}), Start(), 1, 1);
-    EXPECT_EQ(DialogRefusal::Refused(), 1);
-    EXPECT_EQ(ModuleMessages(), std::vector<Shown>{TooLarge("big1.vbd", 32000)});
-    EXPECT_EQ(StoredNames(1), Names{"small.vbd"});
-}
-
-// Failures of the send list, of a design's file, of memory, of the cancel event and of the
-// worker end the send with a "Sending" message: all but the worker before the machine is
-// asked anything, the worker after the Check Files step. Nothing is left behind.
+// Failures of the list, a design's file, memory, the cancel event and the worker end the send with a
+// "Sending" message, before the machine is asked (the worker: after Check Files), leaving nothing behind.
 TEST_F(Send, FailuresBeforeTheTransferEndTheSendWithAMessage)
 {
     WriteFileBytes(In("empty.lst"), "", 0);
@@ -335,22 +300,21 @@ TEST_F(Send, FailuresBeforeTheTransferEndTheSendWithAMessage)
         const char *what;
         std::string list;  // empty: a direct send
         CallFault *fault;
-        int pass;
         const char *watched, *message;
         Names ops;
     } cases[] = {
-        {"missing list", In("none.lst"), nullptr, 0, "", "File Open Error.", {}},
-        {"empty list", In("empty.lst"), nullptr, 0, "", "File Open Error.", {}},
-        {"unreadable list", one, &g_fileRead, 0, "host.lst", "File Read Error.", {}},
-        {"missing design", List({Design("b.vbd"), In("gone.vbd")}, "gone.lst"), nullptr, 0, "", "File Read Error.", {}},
-        {"design is a folder", List({WorkDir()}, "folder.lst"), nullptr, 0, "", "File Read Error.", {}},
-        {"unreadable design", one, &g_fileRead, 0, "a.vbd", "File Read Error.", {}},
-        {"no send heap", one, &g_heapCreate, 0, "", "Not Enough Memory.", {}},
-        {"no memory in it", one, &g_heapAlloc, 0, "", "Not Enough Memory.", {}},
-        {"list: no event", one, &g_event, 0, "", "Failed to create event object.", {}},
-        {"direct: no event", "", &g_event, 0, "", "Failed to create event object.", {}},
-        {"list: no worker", one, &g_thread, 1, "", "Failed to create thread.", checkFiles},
-        {"direct: no worker", "", &g_thread, 1, "", "Failed to create thread.", checkFiles},
+        {"missing list", In("none.lst"), nullptr, "", "File Open Error.", {}},
+        {"empty list", In("empty.lst"), nullptr, "", "File Open Error.", {}},
+        {"unreadable list", one, &g_fileRead, "host.lst", "File Read Error.", {}},
+        {"missing design", List({Design("b.vbd"), In("gone.vbd")}, "gone.lst"), nullptr, "", "File Read Error.", {}},
+        {"design is a folder", List({WorkDir()}, "folder.lst"), nullptr, "", "File Read Error.", {}},
+        {"unreadable design", one, &g_fileRead, "a.vbd", "File Read Error.", {}},
+        {"no send heap", one, &g_heapCreate, "", "Not Enough Memory.", {}},
+        {"no memory in it", one, &g_heapAlloc, "", "Not Enough Memory.", {}},
+        {"list: no event", one, &g_event, "", "Failed to create event object.", {}},
+        {"direct: no event", "", &g_event, "", "Failed to create event object.", {}},
+        {"list: no worker", one, &g_thread, "", "Failed to create thread.", checkFiles},
+        {"direct: no worker", "", &g_thread, "", "Failed to create thread.", checkFiles},
     };
     WarmUp();
     for (const auto &c : cases) {
@@ -361,7 +325,7 @@ TEST_F(Send, FailuresBeforeTheTransferEndTheSendWithAMessage)
         int handles = HandleCount();
         WatchFile(c.watched);
         if (c.fault)
-            c.fault->Arm(c.pass);
+            c.fault->Arm(c.fault == &g_thread);  // the Check Files step's worker passes
         if (c.list.empty())
             SendDirect(DesignBytes(300, 5), "d.vbd", Start());
         else
@@ -375,10 +339,8 @@ TEST_F(Send, FailuresBeforeTheTransferEndTheSendWithAMessage)
     }
 }
 
-// Every link failure of a send is explained by the link library alone, under the step's
-// caption: the line that does not open (detail 0) and the sequence that fails (its detail),
-// also after a cut (whose message is then not shown); USB's -13 without a cut is such a
-// failure. The transfer status is 0 afterwards, the USB library unloaded, no handle left.
+// Link failures are the library's alone to explain, under "Sending": an open (detail 0), a sequence (its
+// detail; after a cut, whose message is then not shown), USB's -13 without a cut. Nothing left loaded or open.
 TEST_F(Send, LinkFailuresAreTheLibrarysToExplain)
 {
     const struct {
@@ -409,9 +371,9 @@ TEST_F(Send, LinkFailuresAreTheLibrarysToExplain)
             c.fault->Arm(c.pass);
         int handles = HandleCount();
         if (c.direct)
-            SendDirect(DesignBytes(300, 5), "d.vbd", Start(c.usb ? SEND_USB : SEND_COM));
+            SendDirect(DesignBytes(300, 5), "d.vbd", Start(c.usb));
         else
-            SendList(list, Start(c.usb ? SEND_USB : SEND_COM));
+            SendList(list, Start(c.usb));
         EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
         EXPECT_EQ(LinkMessages(), Names{c.told});
         EXPECT_EQ(StoredNames(1).size(), (size_t)c.stored);
@@ -422,12 +384,8 @@ TEST_F(Send, LinkFailuresAreTheLibrarysToExplain)
     EXPECT_TRUE(ModuleMessages().empty());
 }
 
-// The Check Files step: its link failures and its close box end the send with the library's
-// message alone; without its event the send ends after its message; without its dialog it
-// goes on as if the location were empty. What its upload left: no file ends the send without
-// a message; an empty file, one too short for its count, or one whose size or count cannot
-// be read counts as an empty location; one that a failed upload left is read like any
-// other. The file goes, and so does every cancel event.
+// Check Files: its link failures and close box end the send with the library's message only; no dialog or
+// an unreadable directory file counts as an empty location; no file ends the send quietly.
 TEST_F(Send, CheckFilesStep)
 {
     const std::string full = {0, 100};
@@ -462,7 +420,7 @@ TEST_F(Send, CheckFilesStep)
         {"size unknown", false, noFile, true, full, &g_fileSize, 0, false, false, true, {}, {}},
         {"unreadable", false, noFile, true, full, &g_fileRead, 0, false, false, true, {}, {}},
         {"left by a failed upload", false, "fail.Protocol_Seq_DirUpload=14,3\n", true, full, nullptr, 0, false, false,
-         false, {{"Attention", FULL_MESSAGE, MB_ICONHAND}}, {"Design List 14/3"}},
+         false, {FULL}, {"Design List 14/3"}},
     };
     WarmUp();
     for (const auto &c : cases) {
@@ -481,7 +439,7 @@ TEST_F(Send, CheckFilesStep)
         std::unique_ptr<DialogRefusal> refusal(c.refuseDialog ? new DialogRefusal("Check Files") : nullptr);
         int handles = HandleCount();
         SendList(List({Design("a.vbd")}), [&](Ui &u) {
-            HWND send = PressStart(u, c.usb ? SEND_USB : SEND_COM);
+            HWND send = PressStart(u, c.usb);
             if (c.close) {
                 HWND dlg = u.WaitDialog("Check Files");
                 EXPECT_EQ(GetWindow(dlg, GW_OWNER), send);
@@ -501,23 +459,19 @@ TEST_F(Send, CheckFilesStep)
     }
 }
 
-// While the send runs: buttons hidden, locations disabled, status text and animation
-// centred, the sending clip playing, the counter and bar following the sequence's progress.
-// Closing the dialog then only sets the cancel event: the dialog ends when the worker
-// reports (the library's message over the dialog), and the export waits for the worker
-// before it lets the USB library go.
+// While sending: buttons hidden, locations disabled, text and clip centred, counter and bar following. Closing
+// only sets the cancel event; the dialog ends when the worker reports, and USB is terminated after it.
 TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
 {
     UseUsb(Usb::Present);
     SetFaults("delay=250\n");
     Names seen;
     SendList(List({Design("a.vbd"), Design("b.vbd"), Design("c.vbd")}), [&](Ui &u) {
-        HWND dlg = PressStart(u, SEND_USB);
+        HWND dlg = PressStart(u, true);
         u.WaitUntil([&] { return ControlText(dlg, IDC_SEND_COUNTER) == "2  /  3" &&
                                  SendDlgItemMessageA(dlg, IDC_SEND_PROGRESS, PBM_GETPOS, 0, 0) == 50; },
                     "the second design half sent");
-        seen.push_back(std::to_string(SendDlgItemMessageA(dlg, IDC_SEND_PROGRESS, PBM_GETPOS, 0, 0)) + "% " +
-                       ControlText(dlg, IDC_SEND_STATUS));
+        seen.push_back(ControlText(dlg, IDC_SEND_STATUS));
         for (int id : {IDOK, IDCANCEL, IDC_SEND_BUILTIN, IDC_SEND_ATA_CARD, IDC_SEND_OPEN_SAVE})
             if (id == IDOK || id == IDCANCEL ? IsControlVisible(dlg, id) : IsControlEnabled(dlg, id))
                 seen.push_back("usable " + std::to_string(id));
@@ -537,7 +491,7 @@ TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
         u.Answer(box, IDOK);
         u.WaitGone(dlg);
     });
-    EXPECT_EQ(seen, (Names{"50% Just a moment, please.", "told over the dialog"}));
+    EXPECT_EQ(seen, (Names{"Just a moment, please.", "told over the dialog"}));
     std::vector<SimCall> downloads = CallsOf("USB_Download_Sequence");
     ASSERT_EQ(downloads.size(), 1u);
     EXPECT_EQ(downloads[0].result, 3);
@@ -549,45 +503,30 @@ TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
     EXPECT_EQ(Dll().GetTransferStatus(), 0u);
 }
 
-// List mode at opening, and the title following the link: from the probe at opening, and
-// from every device change (without the library UsbEventProc answers 1: connected).
+// List mode at opening, titled by the link's probe and again at a device change; only the probe before Start.
 TEST_F(Send, DialogOpensInListModeTitledByTheLink)
 {
-    std::string list = List({Design("a.vbd")});
-    const struct {
-        Usb usb;
-        const char *faults, *title, *afterChange;
-    } cases[] = {
-        {Usb::Absent, "", SEND_COM, SEND_USB},
-        {Usb::Present, "", SEND_USB, SEND_USB},
-        {Usb::Present, "usb=disconnected\n", "Send Designs - USB Disconnected", "Send Designs - USB Disconnected"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.title);
-        UseUsb(c.usb);
-        SetFaults(c.faults);
-        SendList(
-            list,
-            [&](Ui &u) {
-                HWND dlg = u.WaitDialog(c.title);
-                EXPECT_FALSE(IsControlVisible(dlg, IDC_SEND_NAME)) << "list mode";
-                EXPECT_TRUE(IsChecked(dlg, IDC_SEND_BUILTIN));
-                EXPECT_FALSE(IsChecked(dlg, IDC_SEND_ATA_CARD) || IsChecked(dlg, IDC_SEND_OPEN_SAVE));
-                EXPECT_EQ(ControlText(dlg, IDC_SEND_STATUS), READY);
-                EXPECT_EQ(SendDlgItemMessageA(dlg, IDC_SEND_PROGRESS, PBM_GETRANGE, FALSE, 0), 100);
-                EXPECT_EQ(SendMessageA(dlg, WM_DEVICECHANGE, 0x8000, 0), TRUE);
-                EXPECT_EQ(WindowText(dlg), c.afterChange);
-                u.Close(dlg);
-                u.WaitGone(dlg);
-            },
-            2);  // closed before Start
-    }
+    UseUsb(Usb::Present);
+    SetFaults("usb=disconnected\n");
+    Names seen;
+    SendList(List({Design("a.vbd")}), [&](Ui &u) {
+        HWND dlg = u.WaitDialog("Send Designs - USB Disconnected");
+        for (int id : {IDC_SEND_NAME, IDC_SEND_BUILTIN, IDC_SEND_ATA_CARD, IDC_SEND_OPEN_SAVE})
+            seen.push_back(std::to_string(IsControlVisible(dlg, id)) + std::to_string(IsChecked(dlg, id)));
+        seen.push_back(ControlText(dlg, IDC_SEND_STATUS));
+        seen.push_back(std::to_string(SendDlgItemMessageA(dlg, IDC_SEND_PROGRESS, PBM_GETRANGE, FALSE, 0)));
+        SetFaults("");
+        LRESULT handled = SendMessageA(dlg, WM_DEVICECHANGE, 0x8000, 0);
+        seen.push_back(std::to_string(handled) + " " + WindowText(dlg));
+        u.Close(dlg);
+        u.WaitGone(dlg);
+    }, 2);  // closed before Start
+    EXPECT_EQ(seen, (Names{"00", "11", "10", "10", READY, "100", "1 Send Designs - USB Connected"}));
     for (const std::string &op : SimOps())
-        EXPECT_TRUE(op.rfind("USB_", 0) == 0) << op << ": only the USB probe before Start";
+        EXPECT_TRUE(op.rfind("USB_", 0) == 0) << op;
 }
 
-// Loaded from a sub-folder, the module still keeps its temporary files beside the host's
-// executable.
+// Loaded from a sub-folder, the module still keeps its temporary files beside the host's executable.
 TEST_F(Send, TemporaryFilesLieBesideTheHostEvenWhenTheModuleLiesElsewhere)
 {
     std::string sub = ExeDir() + "elsewhere\\";
@@ -612,164 +551,110 @@ TEST_F(Send, TemporaryFilesLieBesideTheHostEvenWhenTheModuleLiesElsewhere)
     RemoveDirectoryA(sub.c_str());
 }
 
-// The host's bytes are stored under the host's name, unchanged and unchecked.
-TEST_F(Send, DirectSendStoresTheHostsBytesUnderItsName)
+// The host's bytes are stored unchanged under the host's name, unchecked, or without one under the clock's.
+TEST_F(Send, DirectSendStoresTheHostsBytesUnderItsOrTheClocksName)
 {
     std::vector<char> design = DesignBytes(1200, 7);
-    for (bool usb : {false, true}) {
-        SCOPED_TRACE(usb ? "USB" : "serial");
-        const char *name = usb ? "a:b<c" : "Flower.vbd";
-        UseUsb(usb ? Usb::Present : Usb::Absent);
+    const struct {
+        bool usb;
+        const char *name;
+    } cases[] = {{true, "a:b<c"}, {false, NULL}, {false, ""}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name ? c.name : "no name");
+        UseUsb(c.usb ? Usb::Present : Usb::Absent);
         linksim::ResetMachine();
         bool nameButton = false;
-        SendDirect(design, name, [&](Ui &u) {
-            HWND dlg = u.WaitDialog(usb ? SEND_USB : SEND_COM);
+        uint64_t before = Now();
+        SendDirect(design, c.name, [&](Ui &u) {
+            HWND dlg = u.WaitDialog(c.usb ? SEND_USB : SEND_COM);
             nameButton = IsControlVisible(dlg, IDC_SEND_NAME) && IsControlEnabled(dlg, IDC_SEND_NAME);
-            Start(usb ? SEND_USB : SEND_COM)(u);
+            Start(c.usb)(u);
         });
         EXPECT_TRUE(nameButton);
-        std::vector<SimCall> sent = CallsOf(usb ? "USB_DirectDownload_Sequence" : "Protocol_Seq_Download_Direct");
+        std::vector<SimCall> sent = CallsOf(c.usb ? "USB_DirectDownload_Sequence" : "Protocol_Seq_Download_Direct");
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].Arg("size") + " " + sent[0].Arg("location") + " " + sent[0].Arg("progress"),
                   std::to_string(design.size()) + " 1 yes");
+        std::string name = SentName();
         EXPECT_EQ(StoredBytes(1, name), design);
+        EXPECT_TRUE(c.name && *c.name ? name == c.name : ClockName(name, before)) << name;
         EXPECT_EQ(DirectoryUploads().size(), 1u) << "Check Files";
         EXPECT_TRUE(NoDirectoryFileLeft());
     }
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-// Without a host name, and with an empty name typed into the Vbd Name dialog, the local time
-// names the design: base-36 digits of its count of 100 ns since 1601, and ".vbd".
-TEST_F(Send, DirectSendWithoutANameTakesTheClocksName)
-{
-    auto now = [] {
-        SYSTEMTIME local;
-        GetLocalTime(&local);
-        FILETIME count;
-        SystemTimeToFileTime(&local, &count);
-        return ((uint64_t)count.dwHighDateTime << 32) | count.dwLowDateTime;
-    };
-    for (int way = 0; way < 3; ++way) {
-        SCOPED_TRACE(way);
-        linksim::ResetMachine();
-        uint64_t before = now(), count = 0;
-        SendDirect(DesignBytes(300, 3),
-                   way == 0   ? NULL
-                   : way == 1 ? ""
-                              : "Flower.vbd",
-                   [&](Ui &u) {
-                       HWND dlg = u.WaitDialog(SEND_COM);
-                       if (way == 2) {
-                           u.Click(dlg, IDC_SEND_NAME);
-                           HWND name = u.WaitDialog("Vbd Name");
-                           u.SetText(name, IDC_DESIGN_NAME_EDIT, "");
-                           u.Click(name, IDOK);
-                           u.WaitGone(name);
-                       }
-                       Start()(u);
-                   });
-        std::string name = SentName();
-        bool digits = name.size() > 4 && name.size() <= 16 && name.substr(name.size() - 4) == ".vbd";
-        for (size_t i = 0; digits && i < name.size() - 4; ++i) {
-            digits = isdigit((unsigned char)name[i]) || isupper((unsigned char)name[i]);
-            count = count * 36 + (isdigit((unsigned char)name[i]) ? name[i] - '0' : name[i] - 'A' + 10);
-        }
-        EXPECT_TRUE(digits && count >= before && count <= now()) << name;
-    }
-}
-
-// Into the Open/Save folder a name of 36 characters goes; a longer one is refused when the
-// box is ticked and again at Start, which clears the box and leaves the dialog ready.
-TEST_F(Send, DirectSendOpenSaveFolderRefusesALongName)
+// The Vbd Name dialog (or its failure) and the Open/Save folder: 36 characters go; a longer name is refused
+// at the tick and at Start, the box cleared. Cancel and forbidden characters keep the name; empty: the clock.
+TEST_F(Send, DirectSendNamesAndTheOpenSaveFolder)
 {
     std::vector<char> design = DesignBytes(300, 3);
     std::string fits = std::string(32, 'n') + ".vbd", longName = std::string(36, 'L') + ".vbd";
-    SendDirect(design, fits.c_str(), [](Ui &u) {
-        HWND dlg = u.WaitDialog(SEND_COM);
-        u.Click(dlg, IDC_SEND_ATA_CARD);
-        u.Click(dlg, IDC_SEND_OPEN_SAVE);
-        Start()(u);
-    });
+    Names seen;
+    {
+        DialogRefusal refusal("Vbd Name");
+        SendDirect(design, fits.c_str(), [&](Ui &u) {
+            HWND dlg = u.WaitDialog(SEND_COM);
+            u.Click(dlg, IDC_SEND_NAME);
+            u.Answer(u.WaitMessageBox("Enter Filename"), IDOK);
+            Settle(dlg);
+            seen.push_back(IsControlVisible(dlg, IDOK) ? "ready" : "?");
+            u.Click(dlg, IDC_SEND_ATA_CARD);
+            u.Click(dlg, IDC_SEND_OPEN_SAVE);
+            Start()(u);
+        });
+        EXPECT_EQ(DialogRefusal::Refused(), 1);
+    }
     EXPECT_EQ(StoredNames(6), Names{fits});
     linksim::ResetMachine();
-    Names seen;
-    SendDirect(design, "short.vbd", [&](Ui &u) {
+    uint64_t before = Now();
+    const std::string longTyped = std::string(36, 'L') + ".pes";
+    SendDirect(design, "first.vbd", [&](Ui &u) {
         HWND dlg = u.WaitDialog(SEND_COM);
-        // The send location is kept between exports; a direct send never starts in the folder.
         seen.push_back(IsChecked(dlg, IDC_SEND_ATA_CARD) && !IsChecked(dlg, IDC_SEND_OPEN_SAVE) ? "ATA" : "?");
         u.Click(dlg, IDC_SEND_BUILTIN);
-        u.Click(dlg, IDC_SEND_OPEN_SAVE);  // "short.vbd" fits
-        u.Click(dlg, IDC_SEND_NAME);
-        HWND name = u.WaitDialog("Vbd Name");
-        u.SetText(name, IDC_DESIGN_NAME_EDIT, std::string(36, 'L') + ".pes");
-        u.Click(name, IDOK);
-        u.WaitGone(name);
-        for (int id : {IDOK, IDC_SEND_OPEN_SAVE}) {  // Start, then ticking the box again
-            u.Click(dlg, id);
-            MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-            seen.push_back("status " + std::to_string(Dll().GetTransferStatus()));
-            u.Answer(box, IDOK);
-            u.WaitUntil([&] { return !IsChecked(dlg, IDC_SEND_OPEN_SAVE); }, "the box to be cleared");
-            seen.push_back(IsControlVisible(dlg, IDOK) && ControlText(dlg, IDC_SEND_STATUS) == READY ? "ready" : "?");
-        }
-        Start()(u);  // without the folder the long name goes to the built-in memory
-    });
-    EXPECT_EQ(seen, (Names{"ATA", "status 0", "ready", "status 0", "ready"}));
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{SuchAs(longName), SuchAs(longName)}));
-    EXPECT_EQ(StoredNames(1), Names{longName});
-    EXPECT_TRUE(StoredNames(5).empty());
-}
-
-// The Vbd Name dialog shows the current name; typed names become a base name with ".vbd";
-// Cancel, and forbidden characters (with the "Rename" message), keep the old name. A name
-// dialog that cannot be created is told, and the send dialog stays ready.
-TEST_F(Send, NameDialogMakesABaseNameWithVbd)
-{
-    Names shown;
-    SendDirect(DesignBytes(300, 3), "first.vbd", [&](Ui &u) {
-        HWND dlg = u.WaitDialog(SEND_COM);
-        for (const char *typed : {"other", "my.design.pes", ".hidden.pes", "...", "Rose", "a:b"}) {
+        u.Click(dlg, IDC_SEND_OPEN_SAVE);  // "first.vbd" fits
+        for (const std::string &typed : {std::string("other"), std::string("my.design.pes"), std::string("a:b"),
+                                         longTyped, std::string()}) {
             u.Click(dlg, IDC_SEND_NAME);
             HWND name = u.WaitDialog("Vbd Name");
-            EXPECT_EQ(GetWindow(name, GW_OWNER), dlg);
-            shown.push_back(ControlText(name, IDC_DESIGN_NAME_EDIT));
+            seen.push_back(ControlText(name, IDC_DESIGN_NAME_EDIT) + (GetWindow(name, GW_OWNER) == dlg ? "" : " ?"));
             u.SetText(name, IDC_DESIGN_NAME_EDIT, typed);
-            u.Click(name, std::string(typed) == "other" ? IDCANCEL : IDOK);
-            if (std::string(typed) == "a:b") {
+            u.Click(name, typed == "other" ? IDCANCEL : IDOK);
+            if (typed == "a:b") {
                 MessageBoxInfo box = u.WaitMessageBox("Rename");
-                EXPECT_EQ(box.owner, name);
+                seen.push_back(box.owner == name && IsWindow(name) ? "refused" : "?");
                 u.Answer(box, IDOK);
-                EXPECT_TRUE(IsWindow(name)) << "the dialog stays";
                 u.Close(name);
             }
             u.WaitGone(name);
+            for (int id : {IDOK, IDC_SEND_OPEN_SAVE}) {  // Start, then ticking the box again
+                if (typed != longTyped)
+                    break;
+                u.Click(dlg, id);
+                MessageBoxInfo box = u.WaitMessageBox("File Name Error");
+                seen.push_back("status " + std::to_string(Dll().GetTransferStatus()));
+                u.Answer(box, IDOK);
+                u.WaitUntil([&] { return !IsChecked(dlg, IDC_SEND_OPEN_SAVE); }, "the box to be cleared");
+                seen.push_back(IsControlVisible(dlg, IDOK) && ControlText(dlg, IDC_SEND_STATUS) == READY ? "ready" : "?");
+            }
         }
         Start()(u);
     });
-    EXPECT_EQ(shown, (Names{"first.vbd", "first.vbd", "my.vbd", "hidden.vbd", ".vbd", "Rose.vbd"}));
-    EXPECT_EQ(SentName(), "Rose.vbd") << "the refused name changed nothing";
+    EXPECT_EQ(seen, (Names{"ready", "ATA", "first.vbd", "first.vbd", "my.vbd", "refused", "my.vbd", "status 0",
+                           "ready", "status 0", "ready", longName}));
+    EXPECT_TRUE(ClockName(SentName(), before)) << SentName();
+    EXPECT_EQ(StoredNames(1), Names{SentName()});
+    const Shown suchAs = {"File Name Error",
+                          "The Open/Save Folder does not support the long file names such as \"" + longName +
+                              "\".\nPlease shorten the file name to 32 characters or less.",
+                          MB_ICONHAND};
     EXPECT_EQ(ModuleMessages(),
-              (std::vector<Shown>{{"Rename",
+              (std::vector<Shown>{{"Enter Filename", "Failed to create Window.", MB_ICONHAND},
+                                  {"Rename",
                                    "A filename cannot contain any of the following characters:\n \\ / : * ? \" < > |",
-                                   MB_ICONHAND}}));
-
-    linksim::ResetMachine();
-    ClearRecordedMessageBoxes();
-    DialogRefusal refusal("Vbd Name");
-    bool ready = false;
-    SendDirect(DesignBytes(300, 2), "n.vbd", [&](Ui &u) {
-        HWND dlg = u.WaitDialog(SEND_COM);
-        u.Click(dlg, IDC_SEND_NAME);
-        u.Answer(u.WaitMessageBox("Enter Filename"), IDOK);
-        Settle(dlg);
-        ready = IsControlVisible(dlg, IDOK);
-        Start()(u);
-    });
-    EXPECT_TRUE(ready) << "the dialog stays ready";
-    EXPECT_EQ(DialogRefusal::Refused(), 1);
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Enter Filename", "Failed to create Window.", MB_ICONHAND}}));
-    EXPECT_EQ(StoredNames(1), Names{"n.vbd"});
+                                   MB_ICONHAND},
+                                  suchAs, suchAs}));
 }
 
 }  // namespace
