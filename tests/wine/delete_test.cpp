@@ -48,36 +48,20 @@ Ints Numbers(const std::vector<SimCall> &calls)
     return numbers;
 }
 
-// Every text the worker writes into the wait dialog's counter, with the transfer status then,
-// seen on the dialog's thread; at `closeAt` the dialog is closed as its close box does.
-class CounterWatch {
-public:
-    explicit CounterWatch(std::string closeAt = "") : closeAt_(std::move(closeAt))
-    {
-        self_ = this;
-        hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, Hook, NULL, GetCurrentThreadId());
+// Every text the worker writes into the wait dialog's counter, with the transfer status then, seen
+// on the dialog's thread; at g_closeAt the dialog is closed as its close box does.
+Names g_counter;
+std::string g_closeAt;
+LRESULT CALLBACK CounterHook(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT *m = (const CWPRETSTRUCT *)lParam;
+    if (code == HC_ACTION && m->message == WM_SETTEXT && GetDlgCtrlID(m->hwnd) == IDC_DELETE_COUNTER) {
+        g_counter.push_back(WindowText(m->hwnd) + ", " + std::to_string(Dll().GetTransferStatus()));
+        if (WindowText(m->hwnd) == g_closeAt)
+            SendMessageA(GetParent(m->hwnd), WM_CLOSE, 0, 0);
     }
-    ~CounterWatch() { UnhookWindowsHookEx(hook_), self_ = nullptr; }
-    Names texts;
-    std::vector<UINT> status;
-
-private:
-    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
-    {
-        const CWPRETSTRUCT *m = (const CWPRETSTRUCT *)lParam;
-        if (code == HC_ACTION && self_ && m->message == WM_SETTEXT && GetDlgCtrlID(m->hwnd) == IDC_DELETE_COUNTER) {
-            self_->texts.push_back(WindowText(m->hwnd));
-            self_->status.push_back(Dll().GetTransferStatus());
-            if (self_->texts.back() == self_->closeAt_)
-                SendMessageA(GetParent(m->hwnd), WM_CLOSE, 0, 0);
-        }
-        return CallNextHookEx(NULL, code, wParam, lParam);
-    }
-    static CounterWatch *self_;
-    HHOOK hook_;
-    std::string closeAt_;
-};
-CounterWatch *CounterWatch::self_;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
 
 // Delete is disabled until a tick (Enter asks nothing); No keeps the list and the ticks; Yes has
 // designs 7, 5, 3 deleted through one opening of the link while the counter runs. Serially, the
@@ -109,7 +93,8 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
         ClearRecordedMessageBoxes();
         SeedEight(c.location);
         SetFaults("busy=" + std::to_string(c.busy) + "\n");
-        CounterWatch watch(c.closeAt);
+        g_counter.clear(), g_closeAt = c.closeAt;
+        HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, CounterHook, NULL, GetCurrentThreadId());
         Names seen, before, afterNo;
         HWND busyOwner = NULL;
         RunList(Owner(), Side::Delete, [&](Ui &u, HWND dlg) {
@@ -137,15 +122,15 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
             }
             u.WaitGone(dlg);
         }, c.usb);
+        UnhookWindowsHookEx(hook);
         EXPECT_EQ(seen, (Names{"off", "Selected designs : 3 on 1"}));
         EXPECT_EQ(afterNo, before);
         std::vector<Shown> told = {SURE, SURE};  // Enter with nothing ticked asks nothing
         told.insert(told.end(), c.busy, BUSY);
         EXPECT_EQ(ModuleMessages(), told);
         EXPECT_EQ(busyOwner, (HWND)NULL);
-        Names counter = {"1  /  3", "2  /  3", "3  /  3"};
-        EXPECT_EQ(watch.texts, Names(counter.begin(), counter.begin() + c.deleted.size()));
-        EXPECT_EQ(watch.status, std::vector<UINT>(c.deleted.size(), 1));
+        Names counter = {"1  /  3, 1", "2  /  3, 1", "3  /  3, 1"};  // transfer status 1 meanwhile
+        EXPECT_EQ(g_counter, Names(counter.begin(), counter.begin() + c.deleted.size()));
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
         std::vector<SimCall> calls = DeleteCalls();
         EXPECT_EQ(Numbers(calls), c.deleted);
