@@ -63,11 +63,9 @@ LRESULT CALLBACK CounterHook(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-// Delete is disabled until a tick (Enter asks nothing); No keeps the list and the ticks; Yes has
-// designs 7, 5, 3 deleted through one opening of the link while the counter runs. Serially, the
-// machine busy twice at the first: Retry twice and it goes. Over USB from "ATA PC Card" with "Select
-// Open/Save folder." (6), the wait dialog closed during the second deletion: that one is finished,
-// the third not tried, no message.
+// Delete disabled until a tick, No keeping list and ticks, then 7, 5, 3 deleted through one opening:
+// serially with the machine busy twice (Retry); over USB from location 6 with the wait dialog closed
+// during the second deletion (finished, the third not tried).
 TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
 {
     const struct {
@@ -143,16 +141,17 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
     }
 }
 
-// No delete list or no wait dialog: the message, and the dialog stays with nothing deleted. A link
-// failure (told while the link is open; after a failed first deletion no other is tried), the
-// machine busy and Cancel, or no worker ends both dialogs. DeleteData returns 1 every time.
+// No delete list or wait dialog: the dialog stays, nothing deleted. A link failure, busy and Cancel, or
+// no worker ends both dialogs. DeleteData returns 1 every time.
 TEST_F(Delete, Failures)
 {
-    const Shown noMemory = {"Preview", "Not enough memory space.", MB_ICONHAND};
+    const Shown noMemory = {"Preview", "Not enough memory space.", MB_ICONHAND},
+                noWindow = {"Delete", "Failed to create Window.", MB_TOPMOST | MB_ICONHAND},
+                noThread = {"Delete", "Failed to create a thread.", MB_ICONHAND};
     const Names failedInLink = {"Protocol_Seq_Delete", "DisplayMessageByReturnCode", "SIO_TerminateIO"};
     const struct {
         const char *what;
-        bool usb, refuseDialog;
+        bool refuseDialog;
         CallFault *fault;
         int pass;
         const char *faults;
@@ -160,24 +159,23 @@ TEST_F(Delete, Failures)
         const char *link;
         size_t deletions;
         Names lastOps;
-        bool stays;
     } cases[] = {
-        {"no block", false, false, &g_globalAlloc, 0, "", {SURE, noMemory}, nullptr, 0, {}, true},
-        {"block not locked", false, false, &g_globalLock, 0, "", {SURE, noMemory}, nullptr, 0, {}, true},
-        {"no wait dialog", false, true, nullptr, 0, "",
-         {SURE, {"Delete", "Failed to create Window.", MB_TOPMOST | MB_ICONHAND}}, nullptr, 0, {}, true},
-        {"first deletion fails", false, false, nullptr, 0, "fail.Protocol_Seq_Delete=5,77\n", {SURE}, "Delete 5/77", 1,
-         failedInLink, false},
-        {"busy, given up", false, false, nullptr, 0, "busy=1\n", {SURE, BUSY}, "Delete 12/0", 1, failedInLink, false},
-        {"serial line", false, false, nullptr, 0, "fail.SIO_InitializeIO=2\n", {SURE}, "Delete 2/0", 0,
-         {"SIO_InitializeIO", "DisplayMessageByReturnCode", "SIO_TerminateIO"}, false},
-        {"USB link", true, false, &g_usbOpen, 1, "", {SURE}, "Delete 1/0", 0, {}, false},
-        {"no worker", false, false, &g_thread, 0, "", {SURE, {"Delete", "Failed to create a thread.", MB_ICONHAND}},
-         nullptr, 0, {"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}, false},
+        {"no block", false, &g_globalAlloc, 0, "", {SURE, noMemory}, nullptr, 0, {}},
+        {"block not locked", false, &g_globalLock, 0, "", {SURE, noMemory}, nullptr, 0, {}},
+        {"no wait dialog", true, nullptr, 0, "", {SURE, noWindow}, nullptr, 0, {}},
+        {"first deletion fails", false, nullptr, 0, "fail.Protocol_Seq_Delete=5,77\n", {SURE}, "Delete 5/77", 1,
+         failedInLink},
+        {"busy, given up", false, nullptr, 0, "busy=1\n", {SURE, BUSY}, "Delete 12/0", 1, failedInLink},
+        {"serial line", false, nullptr, 0, "fail.SIO_InitializeIO=2\n", {SURE}, "Delete 2/0", 0,
+         {"SIO_InitializeIO", "DisplayMessageByReturnCode", "SIO_TerminateIO"}},
+        {"USB link", false, &g_usbOpen, 1, "", {SURE}, "Delete 1/0", 0, {}},
+        {"no worker", false, &g_thread, 0, "", {SURE, noThread}, nullptr, 0,
+         {"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        UseUsb(c.usb ? Usb::Present : Usb::Absent);
+        const bool usb = c.fault == &g_usbOpen, staying = c.refuseDialog || c.told.back() == noMemory;
+        UseUsb(usb ? Usb::Present : Usb::Absent);
         linksim::ResetMachine();
         SeedEight();
         SetFaults("message=log\n");
@@ -193,15 +191,15 @@ TEST_F(Delete, Failures)
             u.Answer(u.WaitMessageBox("Delete"), IDYES);
             if (c.told.back() == BUSY)
                 u.Answer(u.WaitMessageBox("Delete"), IDCANCEL);
-            if (c.stays)
+            if (staying)
                 u.Answer(u.WaitMessageBox(c.told.back().caption), IDOK);
             else
                 AnswerUntilGone(u, dlg);
             Settle(dlg);
             stays = IsWindow(dlg) && IsWindowVisible(dlg);
-        }, c.usb);
+        }, usb);
         EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
-        EXPECT_EQ(stays, c.stays);
+        EXPECT_EQ(stays, staying);
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link ? Names{c.link} : Names{});
         EXPECT_EQ(DeleteCalls().size(), c.deletions);

@@ -45,13 +45,9 @@ protected:
     static std::vector<char> Design(int hoop) { return designgen::MakeDesign({300, (uint32_t)hoop}); }
 };
 
-// An empty location: an empty list, the label 0, OK disabled. A failed directory upload shows one
-// message, the library's: the list is empty, or filled from what the library left (its header
-// count, 3, not compared with the 5 records). Names sort by byte value, each item keeping its
-// design number; the label and OK follow the ticks; a tick or a cleared tick selects its item;
-// select-all selects the last item it ticked, or leaves the selection when all were ticked. The
-// tool tips. The directory upload's bar follows the library in four steps; its close box cancels:
-// the library explains, the list is empty. Cancel transfers nothing.
+// The list through empty, failed (one message; filled from a file left behind), found and cancelled
+// directory uploads; sorted by byte value with the design numbers; the label, OK and the selection
+// following ticks and select-all; the tool tips. Cancel transfers nothing.
 TEST_F(MachineList, ListFollowsTheMachineAndTheTicks)
 {
     std::vector<Names> lists;
@@ -128,36 +124,35 @@ TEST_F(MachineList, ListFollowsTheMachineAndTheTicks)
     EXPECT_TRUE(Uploads().empty());
 }
 
-// A preview shows on both sides. One that cannot be fetched clears the box and sets the label to
-// " "; one that cannot be drawn, or whose name is no design's (fetched all the same), leaves them as
-// they were. The library explains its failures, the module the missing event; the file goes.
+// A preview that cannot be fetched clears the box and the label; one that cannot be drawn, or whose
+// name is no design's (fetched all the same), leaves them. The library or the module tells; the file goes.
 TEST_F(MachineList, PreviewFailures)
 {
     const struct {
         const char *what;
-        bool usb, refuseDialog, close;
+        bool refuseDialog, close;
         CallFault *fault;
         int pass;
         const char *faults;
         int item;  // 0 the broken design, 1 the text file, 2 the good one
         const char *link;
     } cases[] = {
-        {"no dialog", false, true, false, nullptr, 0, "", 2, nullptr},
-        {"no event", false, false, false, &g_event, 0, "", 2, nullptr},
-        {"serial line", false, false, false, nullptr, 0, "port=COM2\n", 2, "Receiving Preview Data 2/0"},
-        {"USB link", true, false, false, &g_usbOpen, 1, "", 2, "Receiving Preview Data 1/0"},
-        {"upload fails", false, false, false, nullptr, 0, "fail.Protocol_Seq_Upload=11,4\n", 2,
-         "Receiving Preview Data 11/4"},
-        {"closed", false, false, true, nullptr, 0, "delay=200\n", 2, "Receiving Preview Data 3/1"},
-        {"undrawable design", false, false, false, nullptr, 0, "", 0, nullptr},
-        {"no design's name", false, false, false, nullptr, 0, "", 1, nullptr},
+        {"no dialog", true, false, nullptr, 0, "", 2, nullptr},
+        {"no event", false, false, &g_event, 0, "", 2, nullptr},
+        {"serial line", false, false, nullptr, 0, "port=COM2\n", 2, "Receiving Preview Data 2/0"},
+        {"USB link", false, false, &g_usbOpen, 1, "", 2, "Receiving Preview Data 1/0"},
+        {"upload fails", false, false, nullptr, 0, "fail.Protocol_Seq_Upload=11,4\n", 2, "Receiving Preview Data 11/4"},
+        {"closed", false, true, nullptr, 0, "delay=200\n", 2, "Receiving Preview Data 3/1"},
+        {"undrawable design", false, false, nullptr, 0, "", 0, nullptr},
+        {"no design's name", false, false, nullptr, 0, "", 1, nullptr},
     };
     for (const SideCaptions &s : SIDES)
         for (const auto &c : cases) {
             if (s.side == Side::Delete && c.fault != &g_event)
                 continue;  // the sides share the fetch and differ only in their captions
-            SCOPED_TRACE(ListTitle(s.side, c.usb) + ": " + c.what);
-            UseUsb(c.usb ? Usb::Present : Usb::Absent);
+            const bool usb = c.fault == &g_usbOpen;
+            SCOPED_TRACE(ListTitle(s.side, usb) + ": " + c.what);
+            UseUsb(usb ? Usb::Present : Usb::Absent);
             linksim::ResetMachine();
             SeedDesign(1, "good.vbd", Design(1));
             SeedDesign(1, "broken.vbd", std::vector<char>(20, 'x'));
@@ -188,7 +183,7 @@ TEST_F(MachineList, PreviewFailures)
                             "the preview fetch");
                 Barrier(u, dlg);
                 after = ControlText(dlg, IDC_HOOP_LABEL) + (StitchPixels(dlg) == painted ? " kept" : " changed");
-            }, c.usb);
+            }, usb);
             EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
             EXPECT_TRUE(!c.refuseDialog || DialogRefusal::Refused() == 1);
             EXPECT_TRUE(c.item != 1 || Uploads().size() == 2u) << "fetched all the same";
@@ -203,12 +198,8 @@ TEST_F(MachineList, PreviewFailures)
         }
 }
 
-// Auto Preview: two clicks on one item fetch once; the button fetches every time; the arrow keys
-// fetch on every move inside the list (Up on the first item changes nothing); a click on another
-// item's check box ticks and fetches it. Without Auto Preview a click fetches nothing, and a click
-// below the last item leaves the current item as it was. After a location change the first click
-// fetches. Each fetch by design number into "$$UPLPrv.tmp", drawn (".vbd", ".ptn" in any case)
-// with its hoop named. Show Preview does nothing beyond a reloaded shorter list, or on an empty one.
+// Which clicks, keys and buttons fetch a preview with Auto Preview on and off, each by design number
+// into "$$UPLPrv.tmp", drawn with its hoop named; Show Preview does nothing without a current design.
 TEST_F(MachineList, AutoPreviewFollowsClicksAndArrowKeys)
 {
     SeedFive();
@@ -289,30 +280,29 @@ TEST_F(MachineList, ListLoadFailures)
 {
     const char *noFile = "fail.Protocol_Seq_DirUpload=0\n";
     const struct {
-        const char *what;
-        bool usb;
-        const char *faults;
+        const char *what, *faults;
         int fileBytes;  // the directory information left by "the link library"; -1 none
         CallFault *fault;
         int pass;
         Names link, names;
     } cases[] = {
-        {"no event", false, "", -1, &g_event, 0, {}, {}},
-        {"serial line", false, "port=COM2\n", -1, nullptr, 0, {"Design List 2/0"}, {}},
-        {"USB link", true, "", -1, &g_usbOpen, 2, {"Design List 1/0"}, {}},
-        {"directory operation", false, "fail.Protocol_Seq_DirUpload=14,3\n", -1, nullptr, 0, {"Design List 14/3"}, {}},
-        {"no file", false, noFile, -1, nullptr, 0, {}, {}},
-        {"empty file", false, noFile, 0, nullptr, 0, {}, {}},
-        {"no memory for the file", false, "", -1, &g_calloc, 0, {}, {}},
-        {"unreadable file", false, "", -1, &g_fileRead, 0, {}, {}},
-        {"no memory to sort", false, "", -1, &g_calloc, 1, {}, {"b.vbd", "c.vbd", "a.vbd"}},
+        {"no event", "", -1, &g_event, 0, {}, {}},
+        {"serial line", "port=COM2\n", -1, nullptr, 0, {"Design List 2/0"}, {}},
+        {"USB link", "", -1, &g_usbOpen, 2, {"Design List 1/0"}, {}},
+        {"directory operation", "fail.Protocol_Seq_DirUpload=14,3\n", -1, nullptr, 0, {"Design List 14/3"}, {}},
+        {"no file", noFile, -1, nullptr, 0, {}, {}},
+        {"empty file", noFile, 0, nullptr, 0, {}, {}},
+        {"no memory for the file", "", -1, &g_calloc, 0, {}, {}},
+        {"unreadable file", "", -1, &g_fileRead, 0, {}, {}},
+        {"no memory to sort", "", -1, &g_calloc, 1, {}, {"b.vbd", "c.vbd", "a.vbd"}},
     };
     for (const SideCaptions &s : SIDES)
         for (const auto &c : cases) {
             if (s.side == Side::Delete && c.fault != &g_event && c.fault != &g_fileRead)
                 continue;  // the sides share the loading and differ only in their captions
-            SCOPED_TRACE(ListTitle(s.side, c.usb) + ": " + c.what);
-            UseUsb(c.usb ? Usb::Present : Usb::Absent);
+            const bool usb = c.fault == &g_usbOpen;
+            SCOPED_TRACE(ListTitle(s.side, usb) + ": " + c.what);
+            UseUsb(usb ? Usb::Present : Usb::Absent);
             linksim::ResetMachine();
             for (const char *name : {"b.vbd", "c.vbd", "a.vbd"})
                 SeedDesign(1, name, DesignBytes(200, name[0]));
@@ -324,7 +314,7 @@ TEST_F(MachineList, ListLoadFailures)
             if (c.fault)
                 c.fault->Arm(c.pass);
             Names names;
-            RunList(Owner(), s.side, [&](Ui &, HWND dlg) { names = ItemNames(dlg); }, c.usb);
+            RunList(Owner(), s.side, [&](Ui &, HWND dlg) { names = ItemNames(dlg); }, usb);
             EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
             EXPECT_EQ(names, c.names);
             std::vector<Shown> told;

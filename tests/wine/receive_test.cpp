@@ -58,12 +58,9 @@ protected:
     const Names NAMES = {"Zed.ptn", "apple.vbd", "A10.vbd", "A9.vbd", "rose.PtN"};
 };
 
-// Each click on a location control fetches the directory again with its code: PC Design Card
-// disables "Select Open/Save folder." without clearing it, Built-in with it ticked is 5. Three of
-// five designs of "ATA PC Card" with it (6) received over the serial link at the stored speed: the
-// receive list (read while the progress dialog waits for Start) in list order with a zero closing
-// entry, freed when UploadData ends; the files byte-identical, ".ptn" saved as ".vbd", one
-// backslash after a folder ending in one; the machine unchanged.
+// Location clicks fetch the directory with their codes; three designs of "ATA PC Card" with "Select
+// Open/Save folder." (6) received serially: the receive list in list order, zero-closed and freed
+// afterwards; the files byte-identical, ".ptn" saved as ".vbd"; the machine unchanged.
 TEST_F(Receive, TickedDesignsArriveInTheReceiveFolder)
 {
     SeedFive(6);
@@ -177,11 +174,8 @@ std::string HighlightedFolder(HWND browser)
     return text;
 }
 
-// A stored receive folder is shown as it is, not tested and not rewritten; a missing one, or one
-// that cannot be read into its 260 bytes, gives the current directory, shown and stored in both
-// keys. "Browse" offers the current folder preselected under the title; the one chosen is shown in
-// full, stored in both keys and offered the next time; no OK on a folder outside the file system;
-// cancelling changes nothing.
+// A stored receive folder is shown untested; a missing or unreadable one gives the current directory,
+// stored in both keys. "Browse" offers the folder, stores the choice, has no OK outside the file system.
 TEST_F(Receive, ReceiveFolderFromTheRegistryTheCurrentDirectoryOrTheBrowser)
 {
     ArmWatchdog("Receive.ReceiveFolderFromTheRegistryTheCurrentDirectoryOrTheBrowser", 170);
@@ -257,11 +251,8 @@ TEST_F(Receive, ReceiveFolderFromTheRegistryTheCurrentDirectoryOrTheBrowser)
     EXPECT_TRUE(ModuleMessages().empty());
 }
 
-// "Receive" that builds no receive list leaves the dialog open and fetches nothing: an empty list
-// (silently), no memory for the list, a destination beyond 260 characters, a machine name that is
-// no plain file name. The receive step's dialog, event or worker cannot be had (only the close box
-// is left then), the link does not open, the upload fails: nothing is received, the library explains
-// its failures under "Receiving", UploadData still returns 1.
+// "Receive" that builds no receive list keeps the dialog open; a receive step whose dialog, event,
+// worker, link or upload fails receives nothing. UploadData returns 1 every time.
 TEST_F(Receive, ReceiveFailures)
 {
     const std::string longName = std::string(60, 'n') + ".ptn", folder = In("in");
@@ -344,9 +335,8 @@ TEST_F(Receive, ReceiveFailures)
     }
 }
 
-// With the USB link library and the machine on the cable both transfers take the USB road; off
-// the cable the serial road is taken, and a device change that finds the machine turns the caption.
-// Cancel before Start receives nothing.
+// On the cable both transfers take the USB road; off it the serial road, until a device change finds
+// the machine and turns the caption. Cancel before Start receives nothing.
 TEST_F(Receive, UsbConnectedReceivesOverUsb)
 {
     UseUsb(Usb::Present);
