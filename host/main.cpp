@@ -65,11 +65,11 @@ INT_PTR RunExport(int command)
     case HOST_SEND_MEMORY:
         if (g_memoryDesign.empty()) {
             // The design "the application has open": made in memory, never saved to a file.
-            designgen::DesignSpec spec;
-            spec.stitchCount = 3000;
-            spec.colours = {32, 5, 37, 59};
-            spec.motif = designgen::Motif::Spiral;
-            g_memoryDesign = designgen::MakeDesign(spec);
+            designgen::DesignRecipe recipe;
+            recipe.stitchCount = 3000;
+            recipe.colours = {32, 5, 37, 59};
+            recipe.motif = designgen::Motif::Spiral;
+            g_memoryDesign = designgen::MakeDesign(recipe);
         }
         return DirectDownload(g_main, (DWORD)(UINT_PTR)g_memoryDesign.data(), (DWORD)g_memoryDesign.size(), "");
     case HOST_SEND_LIST:

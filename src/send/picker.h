@@ -17,7 +17,7 @@
 // folder into it, and its text goes back to the caller.
 extern char g_fileBuffer[SELECTION_SIZE + 1];
 // The text of the file name box, or the names selected in the file list.
-extern char g_specBuffer[SELECTION_SIZE];
+extern char g_namesBuffer[SELECTION_SIZE];
 // The selection as read for adding, and as read when the selection changes.
 extern char g_addText[SELECTION_SIZE];
 extern char g_selectionText[SELECTION_SIZE];

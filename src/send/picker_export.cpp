@@ -15,7 +15,7 @@
 #include "send/send_state.h"
 
 char g_fileBuffer[SELECTION_SIZE + 1];
-char g_specBuffer[SELECTION_SIZE];
+char g_namesBuffer[SELECTION_SIZE];
 char g_addText[SELECTION_SIZE];
 char g_selectionText[SELECTION_SIZE];
 char g_lastSelection[SELECTION_SIZE + 1];

@@ -170,20 +170,20 @@ bool GetSelectedNames(HWND dialog, char *output, SelectionSource source)
 {
     HWND common = GetParent(dialog);
     if (source == FROM_NAME_BOX) {
-        g_specBuffer[0] = '\0';
-        LRESULT got = SendMessageA(common, CDM_GETSPEC, SELECTION_SIZE, (LPARAM)g_specBuffer);
-        if (got <= 0 && !GetShellListSelection(dialog, g_specBuffer))
+        g_namesBuffer[0] = '\0';
+        LRESULT got = SendMessageA(common, CDM_GETSPEC, SELECTION_SIZE, (LPARAM)g_namesBuffer);
+        if (got <= 0 && !GetShellListSelection(dialog, g_namesBuffer))
             return false;
-    } else if (!GetShellListSelection(dialog, g_specBuffer)) {
+    } else if (!GetShellListSelection(dialog, g_namesBuffer)) {
         return false;
     }
-    g_specBuffer[SELECTION_SIZE - 1] = '\0';
+    g_namesBuffer[SELECTION_SIZE - 1] = '\0';
 
     memset(g_fileBuffer, 0, sizeof g_fileBuffer);
     if (SendMessageA(common, CDM_GETFOLDERPATH, SELECTION_SIZE, (LPARAM)g_fileBuffer) < 1)
         return false;
     g_fileBuffer[SELECTION_SIZE - 1] = '\0';
-    return ComposeSelection(output, SELECTION_SIZE, g_fileBuffer, g_specBuffer);
+    return ComposeSelection(output, SELECTION_SIZE, g_fileBuffer, g_namesBuffer);
 }
 
 AddResult AddDesign(HWND dialog, const char *path)

@@ -57,14 +57,14 @@ int ForEachSelectedName(const char *text, SelectedNameStep step, void *context)
     return -1;
 }
 
-// Length of the longest start of `spec`, at most `room` characters, that ends right behind
+// Length of the longest start of `names`, at most `room` characters, that ends right behind
 // a closing double quote; 0 when no quoted name fits.
-static size_t WholeNamesPrefix(const char *spec, size_t room)
+static size_t WholeNamesPrefix(const char *names, size_t room)
 {
     size_t best = 0;
     bool open = false;
-    for (size_t i = 0; i < room && spec[i] != '\0'; ++i)
-        if (spec[i] == '"') {
+    for (size_t i = 0; i < room && names[i] != '\0'; ++i)
+        if (names[i] == '"') {
             open = !open;
             if (!open)
                 best = i + 1;
@@ -72,24 +72,24 @@ static size_t WholeNamesPrefix(const char *spec, size_t room)
     return best;
 }
 
-bool ComposeSelection(char *output, size_t outputSize, char *folder, const char *spec)
+bool ComposeSelection(char *output, size_t outputSize, char *folder, const char *names)
 {
     if (outputSize == 0)
         return false;
     size_t room = outputSize - 1;
-    size_t specLength = strlen(spec);
+    size_t namesLength = strlen(names);
 
-    if (!IsSeveralNames(spec)) {
+    if (!IsSeveralNames(names)) {
         size_t folderLength = strlen(folder);
         // The folder as StripTrailingBackslash would leave it, without touching `folder`.
         if (folderLength > 0 && folder[folderLength - 1] == '\\'
             && !(folderLength >= 2 && IsLeadByte932(static_cast<unsigned char>(folder[folderLength - 2]))))
             --folderLength;
-        if (folderLength + 1 + specLength > room)
+        if (folderLength + 1 + namesLength > room)
             return false;
         memcpy(output, folder, folderLength);
         output[folderLength] = '\\';
-        memcpy(output + folderLength + 1, spec, specLength + 1);
+        memcpy(output + folderLength + 1, names, namesLength + 1);
         StripTrailingBackslash(output);
         return true;
     }
@@ -98,16 +98,16 @@ bool ComposeSelection(char *output, size_t outputSize, char *folder, const char 
     size_t folderLength = strlen(folder);
     if (folderLength + 2 > room)
         return false;
-    size_t take = specLength;
-    if (folderLength + 2 + specLength > room) {
-        take = WholeNamesPrefix(spec, room - folderLength - 2);
+    size_t take = namesLength;
+    if (folderLength + 2 + namesLength > room) {
+        take = WholeNamesPrefix(names, room - folderLength - 2);
         if (take == 0)
             return false;
     }
     memcpy(output, folder, folderLength);
     output[folderLength] = '\\';
     output[folderLength + 1] = ' ';
-    memcpy(output + folderLength + 2, spec, take);
+    memcpy(output + folderLength + 2, names, take);
     output[folderLength + 2 + take] = '\0';
     return true;
 }

@@ -36,16 +36,16 @@ int ForEachSelectedName(const char *text, SelectedNameStep step, void *context);
 
 // The text-joining step of reading the selection. `folder` is the common dialog's current
 // folder (in its own buffer, which the several-names form strips of a trailing backslash
-// in place, as the caller's folder string later shows); `spec` the names (file name box or
-// file list). Writes into `output` of `outputSize` characters with the terminator:
-//   fewer than two double quotes in `spec` (one name): folder without its trailing
-//     backslash, a backslash, the spec, and then a trailing backslash stripped;
-//   otherwise: folder, a backslash, a blank, the spec.
+// in place, as the caller's folder string later shows); `names` what the file name box or
+// file list holds. Writes into `output` of `outputSize` characters with the terminator:
+//   fewer than two double quotes in `names` (one name): folder without its trailing
+//     backslash, a backslash, the names, and then a trailing backslash stripped;
+//   otherwise: folder, a backslash, a blank, the names.
 // Overlong joins: one name that does not fit is refused (false, `output` left as it was;
 // a cut path would name another file). Several names are cut behind the last complete
 // quoted name that fits, so every name that survives is whole and the walk still ends
 // normally; when not even the first name fits, false. The three buffers are distinct.
-bool ComposeSelection(char *output, size_t outputSize, char *folder, const char *spec);
+bool ComposeSelection(char *output, size_t outputSize, char *folder, const char *names);
 
 // Appends `"name" ` (quote, name, quote, blank) to the several-names text in `buffer` of
 // `bufferSize` characters, as names read from the file list are gathered. False, `buffer`

@@ -138,7 +138,7 @@ TEST(Selection, WalkHandsEachQuotedNameWithTheFolder)
 TEST(Selection, ComposeJoinsFolderAndNamesInTheirTwoForms)
 {
     const struct {
-        const char *folder, *spec, *output, *folderAfter;
+        const char *folder, *names, *output, *folderAfter;
     } cases[] = {
         {"C:\\", "a.vbd", "C:\\a.vbd", "C:\\"},  // root keeps one backslash
         {"C:\\dir", "a.vbd", "C:\\dir\\a.vbd", "C:\\dir"},
@@ -152,7 +152,7 @@ TEST(Selection, ComposeJoinsFolderAndNamesInTheirTwoForms)
         char folder[SELECTION_SIZE + 1];
         strcpy(folder, c.folder);
         std::vector<char> output(SELECTION_SIZE, 'z');
-        ASSERT_TRUE(ComposeSelection(output.data(), output.size(), folder, c.spec)) << c.spec;
+        ASSERT_TRUE(ComposeSelection(output.data(), output.size(), folder, c.names)) << c.names;
         EXPECT_STREQ(output.data(), c.output);
         EXPECT_STREQ(folder, c.folderAfter);
     }
@@ -166,14 +166,14 @@ TEST(Selection, ComposeJoinsFolderAndNamesInTheirTwoForms)
 // Several names are cut behind the last whole name that fits; none fitting is refused.
 TEST(Selection, ComposeCutsSeveralNamesBehindTheLastWholeName)
 {
-    const char *spec = "\"aaaa\" \"bbbb\" \"cccc\" ";  // "C:\ " + 21 characters
+    const char *names = "\"aaaa\" \"bbbb\" \"cccc\" ";  // "C:\ " + 21 characters
     const std::pair<size_t, const char *> cases[] = {  // null: refused
         {26, "C:\\ \"aaaa\" \"bbbb\" \"cccc\" "}, {25, "C:\\ \"aaaa\" \"bbbb\" \"cccc\""}, {24, "C:\\ \"aaaa\" \"bbbb\""},
         {17, "C:\\ \"aaaa\""}, {11, "C:\\ \"aaaa\""}, {10, nullptr}, {0, nullptr}};
     for (const auto &c : cases) {
         char folder[8] = "C:\\";
         std::vector<char> output(c.first + 1, 'z');  // one guard character behind
-        bool ok = ComposeSelection(output.data(), c.first, folder, spec);
+        bool ok = ComposeSelection(output.data(), c.first, folder, names);
         EXPECT_EQ(ok, c.second != nullptr) << c.first;
         EXPECT_STREQ(ok ? output.data() : "", ok ? c.second : "") << c.first;
         EXPECT_EQ(output[c.first], 'z') << c.first;

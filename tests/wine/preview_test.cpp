@@ -235,7 +235,7 @@ TEST_F(Preview, EverySampleDesignIsDrawnAndSaved)
     CreateDirectoryA(folder.c_str(), NULL);
     for (const SampleDesign &sample : SampleDesigns()) {
         SCOPED_TRACE(sample.fileName);
-        ASSERT_EQ(Draw(MakeDesign(sample.spec)), 1);
+        ASSERT_EQ(Draw(MakeDesign(sample.recipe)), 1);
         std::vector<uint8_t> rgb;
         std::set<COLORREF> colours;
         for (int y = 0; y < h; ++y)

@@ -17,9 +17,9 @@
 
 namespace {
 
-std::vector<uint8_t> Sample(const designgen::DesignSpec &spec)
+std::vector<uint8_t> Sample(const designgen::DesignRecipe &recipe)
 {
-    std::vector<char> chars = designgen::MakeDesign(spec);
+    std::vector<char> chars = designgen::MakeDesign(recipe);
     return std::vector<uint8_t>(chars.begin(), chars.end());
 }
 

@@ -171,10 +171,10 @@ static void HoopExtent(uint32_t hoopCode, double *rx, double *ry)
 // A curve traced pass after pass; each colour has its own.
 class Curve {
 public:
-    Curve(const DesignSpec &spec, int colour, int colours)
-        : motif_(spec.motif), colour_(colour), colours_(colours)
+    Curve(const DesignRecipe &recipe, int colour, int colours)
+        : motif_(recipe.motif), colour_(colour), colours_(colours)
     {
-        HoopExtent(spec.hoopCode, &rx_, &ry_);
+        HoopExtent(recipe.hoopCode, &rx_, &ry_);
         double shrink = 1.0 - 0.3 * colour / (colours > 1 ? colours : 1);
         rx_ *= shrink;
         ry_ *= shrink;
@@ -225,15 +225,15 @@ private:
 
 }  // namespace
 
-StitchData MakeStitchData(const DesignSpec &spec)
+StitchData MakeStitchData(const DesignRecipe &recipe)
 {
     StitchData data;
-    long budget = spec.stitchCount > 1 ? (long)spec.stitchCount - 1 : 0;
-    int blocks = spec.colours.empty() ? 1 : (int)spec.colours.size();
+    long budget = recipe.stitchCount > 1 ? (long)recipe.stitchCount - 1 : 0;
+    int blocks = recipe.colours.empty() ? 1 : (int)recipe.colours.size();
     Needle needle(data, budget);
     for (int block = 0; block < blocks; ++block) {
         long blockEnd = budget * (block + 1) / blocks;
-        Curve curve(spec, block, blocks);
+        Curve curve(recipe, block, blocks);
         Point start = curve.At();
         needle.JumpTo(start.x, start.y, block > 0);
         while (needle.Used() < blockEnd) {
@@ -246,14 +246,14 @@ StitchData MakeStitchData(const DesignSpec &spec)
     return data;
 }
 
-std::vector<char> MakeDesign(const DesignSpec &spec)
+std::vector<char> MakeDesign(const DesignRecipe &recipe)
 {
     DesignFile file;
-    file.stitchCount = spec.stitchCount;
-    file.hoopCode = spec.hoopCode;
-    file.colours = spec.colours;
-    file.stitchData = MakeStitchData(spec).Bytes();
-    file.trailingBytes = spec.trailingBytes;
+    file.stitchCount = recipe.stitchCount;
+    file.hoopCode = recipe.hoopCode;
+    file.colours = recipe.colours;
+    file.stitchData = MakeStitchData(recipe).Bytes();
+    file.trailingBytes = recipe.trailingBytes;
     return AssembleDesign(file);
 }
 

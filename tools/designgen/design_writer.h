@@ -64,21 +64,21 @@ enum class Motif {
 // A design of `stitchCount` stitches: the header names that count and the stitch data holds
 // stitchCount - 1 records (stitches, moves and colour changes) before its end record, so
 // the preview draws all of it. One block per colour table entry, in table order.
-struct DesignSpec {
+struct DesignRecipe {
     int32_t stitchCount = 2000;
     uint32_t hoopCode = 0;                       // 0 normal, 1 small, 2 large
     std::vector<uint16_t> colours = {10, 12, 37};
     size_t trailingBytes = 0;
     Motif motif = Motif::Rosette;
 };
-std::vector<char> MakeDesign(const DesignSpec &spec);
+std::vector<char> MakeDesign(const DesignRecipe &recipe);
 // The stitch data alone (end record included) of MakeDesign.
-StitchData MakeStitchData(const DesignSpec &spec);
+StitchData MakeStitchData(const DesignRecipe &recipe);
 
 // The sample designs that mkdesigns writes and the tests and the benchmark draw.
 struct SampleDesign {
     std::string fileName;
-    DesignSpec spec;
+    DesignRecipe recipe;
 };
 const std::vector<SampleDesign> &SampleDesigns();
 

@@ -24,8 +24,8 @@ static bool WriteFuzzSeeds(const std::string &folder)
     int n = 0;
     for (uint32_t hoop : {0u, 1u, 2u})
         for (Motif motif : {Motif::Rosette, Motif::Spiral}) {
-            DesignSpec spec{120, hoop, {10, 22, 37}, (size_t)(n % 2 ? 8 : 0), motif};
-            ok &= Write(folder, "seed" + std::to_string(n++) + ".vbd", MakeDesign(spec));
+            DesignRecipe recipe{120, hoop, {10, 22, 37}, (size_t)(n % 2 ? 8 : 0), motif};
+            ok &= Write(folder, "seed" + std::to_string(n++) + ".vbd", MakeDesign(recipe));
         }
     // Every kind of control record once.
     DesignFile file;
@@ -50,6 +50,6 @@ int main(int argc, char **argv)
     }
     bool ok = true;
     for (const SampleDesign &sample : SampleDesigns())
-        ok &= Write(argv[1], sample.fileName, MakeDesign(sample.spec));
+        ok &= Write(argv[1], sample.fileName, MakeDesign(sample.recipe));
     return ok ? 0 : 1;
 }
