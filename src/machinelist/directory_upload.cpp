@@ -26,16 +26,6 @@ const FetchDialogRole DIRECTORY_UPLOAD_ROLE = {
     &DesignListSide::directoryUploadThread,
 };
 
-// Waits for a thread, serving messages sent to this thread meanwhile: a worker that is
-// sending to one of our windows must not wait for us while we wait for it.
-void WaitForThread(HANDLE thread)
-{
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-    }
-}
-
 BOOL OnFetchInit(HWND dialog, DesignListSide &side, const FetchDialogRole &role)
 {
     if (role.caption)
@@ -87,11 +77,7 @@ INT_PTR RunFetchDialog(DesignListSide &side, HWND owner, DLGPROC procedure)
 {
     side.fetchWorker = NULL;
     INT_PTR result = OpenModuleDialog(IDD_DIRECTORY_UPLOAD, owner, procedure, (LPARAM)&side);
-    if (side.fetchWorker) {
-        WaitForThread(side.fetchWorker);
-        CloseHandle(side.fetchWorker);
-        side.fetchWorker = NULL;
-    }
+    WaitAndCloseThread(&side.fetchWorker);
     return result;
 }
 
