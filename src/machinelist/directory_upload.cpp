@@ -92,12 +92,8 @@ INT_PTR FetchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
         return FALSE;  // messages before WM_INITDIALOG
     DesignListSide &side = FetchDialogSide(dialog);
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
-        return TRUE;
-    }
+    case WM_PAINT:
+        return PaintNothing(dialog);
     case WM_CLOSE:
         // The dialog ends when the worker reports, not here.
         side.cancelEvent.Set();

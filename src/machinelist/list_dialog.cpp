@@ -3,6 +3,7 @@
 // on WM_PAINT, the link state in the title, and closing.
 #include "design/preview.h"
 #include "frame/module.h"
+#include "frame/transfer_frame.h"
 #include "machinelist/design_list.h"
 #include "resource.h"
 
@@ -24,9 +25,7 @@ void OnListLoad(DesignListSide &side, HWND dialog)
 
 void OnPaint(HWND dialog)
 {
-    PAINTSTRUCT paint;
-    BeginPaint(dialog, &paint);
-    EndPaint(dialog, &paint);
+    PaintNothing(dialog);
     ShowPreview(dialog);
 }
 
@@ -34,8 +33,7 @@ BOOL OnCommand(DesignListSide &side, HWND dialog, int id)
 {
     switch (id) {
     case IDCANCEL:
-        PostMessageA(dialog, WM_CLOSE, 0, 0);
-        return TRUE;
+        return PostClose(dialog);
     case IDC_SHOW_PREVIEW:
         ShowStoredDesignPreview(side, dialog);
         return TRUE;

@@ -183,7 +183,7 @@ INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam
         if (LOWORD(wParam) == IDOK)
             OnStart(dialog);
         else if (LOWORD(wParam) == IDCANCEL)
-            PostMessageA(dialog, WM_CLOSE, 0, 0);
+            PostClose(dialog);
         return TRUE;
     case WM_PAINT:
         return PaintNothing(dialog);
