@@ -5,6 +5,7 @@
 
 #include "design/design_file.h"
 #include "design/preview.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "link/link_run.h"
 #include "machinelist/design_list.h"
@@ -113,12 +114,8 @@ BOOL UsbPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel)
 
 BOOL IsPreviewableName(HWND list, int item)
 {
-    char name[261] = "";
-    LVITEMA lvi = {};
-    lvi.iSubItem = 0;
-    lvi.pszText = name;
-    lvi.cchTextMax = sizeof name;
-    SendMessageA(list, LVM_GETITEMTEXTA, item, (LPARAM)&lvi);
+    char name[261];
+    GetListItemText(list, item, 0, name, sizeof name);
     name[260] = '\0';
     return HasExtension(name, "vbd") || HasExtension(name, "ptn");
 }
