@@ -34,8 +34,6 @@ int __stdcall TransferProgressOf(DWORD, DWORD, DWORD done, DWORD total)
     return TransferProgressCallback(side, done, total);
 }
 
-const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
-
 const TransferTitles RECEIVE_TITLES = {
     "Receive Designs - USB Connected",
     "Receive Designs - USB Disconnected",

@@ -16,7 +16,6 @@
 
 namespace {
 
-const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
 const char DESIGN_LIST_CAPTION[] = "Design List";  // link caption of the directory upload
 
 const FetchDialogRole DIRECTORY_UPLOAD_ROLE = {
