@@ -234,15 +234,22 @@ void StopAnimation()
     }
 }
 
+// A direct send bound for an Open/Save folder needs a name that fits there: when it does
+// not, the box is cleared again (the message has told why) and the result is true. List
+// sends check each design's name as they read the list.
+bool OpenSaveNameRefused(HWND dialog)
+{
+    if (g_sendMode != SEND_MODE_DIRECT || !IsChecked(dialog, IDC_SEND_OPEN_SAVE) ||
+        CheckOpenSaveName(dialog, g_directDesignName, NULL))
+        return false;
+    CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_UNCHECKED);
+    return true;
+}
+
 void OnStart(HWND dialog)
 {
-    if (g_sendStarted)
+    if (g_sendStarted || OpenSaveNameRefused(dialog))
         return;
-    if (g_sendMode == SEND_MODE_DIRECT && IsChecked(dialog, IDC_SEND_OPEN_SAVE) &&
-        !CheckOpenSaveName(dialog, g_directDesignName, NULL)) {
-        CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_UNCHECKED);
-        return;
-    }
     g_sendStarted = true;
     if (g_sendAnimation)
         Animate_OpenEx(g_sendAnimation, g_moduleInstance, MAKEINTRESOURCEA(IDR_AVI_SENDING));
@@ -272,13 +279,6 @@ void OnStart(HWND dialog)
         PrepareListSend(dialog);
 }
 
-void OnOpenSaveClicked(HWND dialog)
-{
-    if (g_sendMode == SEND_MODE_DIRECT && IsChecked(dialog, IDC_SEND_OPEN_SAVE) &&
-        !CheckOpenSaveName(dialog, g_directDesignName, NULL))
-        CheckDlgButton(dialog, IDC_SEND_OPEN_SAVE, BST_UNCHECKED);
-}
-
 void OnName(HWND dialog)
 {
     INT_PTR result = OpenModuleDialog(IDD_DESIGN_NAME, dialog, NameDlgProc);
@@ -300,7 +300,7 @@ BOOL OnCommand(HWND dialog, int id, int code)
         return TRUE;
     case IDC_SEND_OPEN_SAVE:
         if (code == BN_CLICKED)
-            OnOpenSaveClicked(dialog);
+            OpenSaveNameRefused(dialog);
         return TRUE;
     }
     return FALSE;
