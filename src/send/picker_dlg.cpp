@@ -94,12 +94,8 @@ void OnSend(HWND dialog)
     if (!WriteSendList(dialog, g_chosenList, TempFilePath("\\SendList.tp$")))
         return;
     g_sendRequested = 1;
-    bool builtin = IsDlgButtonChecked(dialog, IDC_PICKER_BUILTIN) == BST_CHECKED;
-    bool openSave = IsDlgButtonChecked(dialog, IDC_PICKER_OPEN_SAVE) == BST_CHECKED;
-    if (builtin)
-        g_sendLocation = openSave ? SEND_TO_BUILTIN_OPEN_SAVE : SEND_TO_BUILTIN;
-    else
-        g_sendLocation = openSave ? SEND_TO_ATA_CARD_OPEN_SAVE : SEND_TO_ATA_CARD;
+    g_sendLocation = SendLocationCode(IsDlgButtonChecked(dialog, IDC_PICKER_BUILTIN) == BST_CHECKED,
+                                      IsDlgButtonChecked(dialog, IDC_PICKER_OPEN_SAVE) == BST_CHECKED);
     // The common dialog ends as if cancelled, without an extended error.
     PostMessageA(GetParent(dialog), WM_CLOSE, 0, 0);
 }

@@ -266,11 +266,8 @@ void OnStart(HWND dialog)
     EnableWindow(GetDlgItem(dialog, IDC_SEND_BUILTIN), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_SEND_ATA_CARD), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_SEND_OPEN_SAVE), FALSE);
-    bool openSave = IsChecked(dialog, IDC_SEND_OPEN_SAVE);
-    if (IsChecked(dialog, IDC_SEND_BUILTIN))
-        g_sendLocation = openSave ? SEND_TO_BUILTIN_OPEN_SAVE : SEND_TO_BUILTIN;
-    else
-        g_sendLocation = openSave ? SEND_TO_ATA_CARD_OPEN_SAVE : SEND_TO_ATA_CARD;
+    g_sendLocation =
+        SendLocationCode(IsChecked(dialog, IDC_SEND_BUILTIN), IsChecked(dialog, IDC_SEND_OPEN_SAVE));
 
     g_transferStatus = 1;
     if (g_sendMode == SEND_MODE_DIRECT)

@@ -14,6 +14,13 @@ int g_storedDesignCount;
 HWND g_sendProgressTarget;
 HWND g_sendAnimation;
 
+int SendLocationCode(bool builtin, bool openSave)
+{
+    if (builtin)
+        return openSave ? SEND_TO_BUILTIN_OPEN_SAVE : SEND_TO_BUILTIN;
+    return openSave ? SEND_TO_ATA_CARD_OPEN_SAVE : SEND_TO_ATA_CARD;
+}
+
 static HANDLE g_sendHeap;
 static HANDLE g_cancelEvent;
 

@@ -17,6 +17,10 @@ enum {
     SEND_TO_ATA_CARD_OPEN_SAVE = 6,
 };
 
+// The location code of the two location choices: Built-in (else ATA PC Card), and the
+// Open/Save folder check box.
+int SendLocationCode(bool builtin, bool openSave);
+
 extern int g_sendMode;                                 // SEND_MODE_LIST or SEND_MODE_DIRECT
 extern const char *g_sendListPath;                     // list mode: the send list file
 extern char g_directDesignName[DESIGN_NAME_SIZE];      // direct mode: the name to store under
