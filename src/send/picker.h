@@ -33,6 +33,9 @@ extern BYTE g_sendRequested;  // Send wrote the send list: open the Send Designs
 extern int g_askVersion;      // the version question has not been confirmed in this opening
 extern int g_addingStopped;   // the user declined the version question in this addition
 extern int g_listFull;        // the last design tried found 100 rows in the list
+// The send list file "SendList.tp$", kept by TransferVBDFiles (TempFilePath's buffer is
+// overwritten by its next caller): Send writes it, the Send Designs dialog reads it.
+extern char g_pickerListPath[MAX_PATH];
 
 enum {
     PICKER_MAX_ROWS = 100,

@@ -91,7 +91,7 @@ void OnSend(HWND dialog)
         MessageBoxA(dialog, "no data available.", "Download", MB_ICONEXCLAMATION);
         return;
     }
-    if (!WriteSendList(dialog, g_chosenList, TempFilePath("\\SendList.tp$")))
+    if (!WriteSendList(dialog, g_chosenList, g_pickerListPath))
         return;
     g_sendRequested = 1;
     g_sendLocation = SendLocationCode(IsDlgButtonChecked(dialog, IDC_PICKER_BUILTIN) == BST_CHECKED,

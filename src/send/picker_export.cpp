@@ -27,14 +27,12 @@ BYTE g_sendRequested;
 int g_askVersion;
 int g_addingStopped;
 int g_listFull;
+char g_pickerListPath[MAX_PATH];
 
 namespace {
 
 const char SEND_LIST_NAME[] = "\\SendList.tp$";
 const char PICKER_FILTER[] = "Embroidery Files(*.vbd)\0*.vbd\0";
-
-// The send list path, kept: TempFilePath's buffer is overwritten by its next caller.
-char g_pickerListPath[MAX_PATH];
 
 // The text of the file buffer goes back to the caller's folder string, which holds at
 // least 260 characters: a longer text (never a folder the common dialog reports) is cut
