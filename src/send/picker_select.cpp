@@ -130,9 +130,7 @@ int PreviewStep(const char *folder, const char *name, void *context)
     char path[PICKER_PATH_SIZE];
     if (!JoinFolderAndName(path, folder, name))
         return 0;  // cannot be shown; the next new name may
-    strcpy(g_previewPath, path);
-    if (HasExtension(g_previewPath, "vbd"))
-        InvalidateRect(static_cast<HWND>(context), NULL, FALSE);
+    PreviewPath(static_cast<HWND>(context), path);
     return 1;
 }
 
