@@ -7,14 +7,23 @@ static bool IsLeadByte932(unsigned char c)
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF);
 }
 
-void StripTrailingBackslash(char *text)
+// Length of the text without a trailing backslash that is not the second byte of a
+// double-byte character.
+static size_t LengthWithoutTrailingBackslash(const char *text)
 {
     size_t n = strlen(text);
     if (n == 0 || text[n - 1] != '\\')
-        return;
+        return n;
     if (n >= 2 && IsLeadByte932(static_cast<unsigned char>(text[n - 2])))
-        return;
-    text[n - 1] = '\0';
+        return n;
+    return n - 1;
+}
+
+void StripTrailingBackslash(char *text)
+{
+    size_t n = LengthWithoutTrailingBackslash(text);
+    if (text[n] != '\0')
+        text[n] = '\0';
 }
 
 bool IsSeveralNames(const char *text)
@@ -80,11 +89,8 @@ bool ComposeSelection(char *output, size_t outputSize, char *folder, const char 
     size_t namesLength = strlen(names);
 
     if (!IsSeveralNames(names)) {
-        size_t folderLength = strlen(folder);
         // The folder as StripTrailingBackslash would leave it, without touching `folder`.
-        if (folderLength > 0 && folder[folderLength - 1] == '\\'
-            && !(folderLength >= 2 && IsLeadByte932(static_cast<unsigned char>(folder[folderLength - 2]))))
-            --folderLength;
+        size_t folderLength = LengthWithoutTrailingBackslash(folder);
         if (folderLength + 1 + namesLength > room)
             return false;
         memcpy(output, folder, folderLength);
