@@ -20,12 +20,8 @@ const char *TempFilePath(const char *name)
     g_tempPath[0] = '\0';
     if (n == 0 || n >= MAX_PATH)
         return g_tempPath;
-    // Reduce to drive and directory: cut behind the last separator.
-    char *cut = exe;
-    for (char *p = exe; *p; p = CharNextA(p))
-        if (*p == '\\' || *p == '/' || *p == ':')
-            cut = p + 1;
-    *cut = '\0';
+    // Reduce to drive and directory: cut where the file name starts.
+    exe[PathFileName(exe) - exe] = '\0';
     if (strlen(exe) + strlen(name) >= MAX_PATH)
         return g_tempPath;
     strcpy(g_tempPath, exe);
