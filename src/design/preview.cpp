@@ -9,7 +9,7 @@ static HBITMAP g_previewBitmap;
 // The box's outer size: W and H; its client area is (W - 6) x (H - 6).
 static HWND PreviewBox(HWND dialog, int *outerWidth, int *outerHeight)
 {
-    HWND box = GetDlgItem(dialog, PREVIEW_BOX_CONTROL);
+    HWND box = GetDlgItem(dialog, IDC_PREVIEW_BOX);
     RECT r = {};
     GetWindowRect(box, &r);
     *outerWidth = r.right - r.left;
@@ -65,7 +65,7 @@ void ClearPreview(HWND dialog)
     HGDIOBJ oldBrush = SelectObject(g_previewDC, GetStockObject(LTGRAY_BRUSH));
     PatBlt(g_previewDC, 0, 0, outerWidth - 6, outerHeight - 6, PATCOPY);
     SelectObject(g_previewDC, oldBrush);
-    SetDlgItemTextA(dialog, HOOP_LABEL_CONTROL, " ");
+    SetDlgItemTextA(dialog, IDC_HOOP_LABEL, " ");
     ShowPreview(dialog);
 }
 
@@ -188,7 +188,7 @@ int DrawDesignPreview(HWND dialog, const char *path)
     FillRect(g_previewDC, &area, (HBRUSH)GetStockObject(LTGRAY_BRUSH));
 
     const Hoop &hoop = HoopFor(design.view.header.hoopCode);
-    SetDlgItemTextA(dialog, HOOP_LABEL_CONTROL, hoop.label);
+    SetDlgItemTextA(dialog, IDC_HOOP_LABEL, hoop.label);
     DrawingAreaFor(hoop, outerWidth, outerHeight, &width, &height);
 
     SurfacePen pen(g_previewDC, design.points, design.pointCapacity);

@@ -6,10 +6,10 @@
 #include <windows.h>
 
 #include "design/palette.h"
+#include "resource.h"  // IDC_PREVIEW_BOX, IDC_HOOP_LABEL
 
-// The preview box (a sunken static with a client edge: 3 pixels of border on each side)
-// and the hoop label below it, in every dialog that previews.
-enum { PREVIEW_BOX_CONTROL = 1003, HOOP_LABEL_CONTROL = 1026 };
+// Every dialog that previews has the preview box IDC_PREVIEW_BOX (a sunken static with a
+// client edge: 3 pixels of border on each side) and the hoop label IDC_HOOP_LABEL below it.
 
 // From the dialog's WM_INITDIALOG, before anything is drawn.
 void CreatePreviewSurface(HWND dialog);

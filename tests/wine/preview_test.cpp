@@ -40,8 +40,8 @@ protected:
         VembTest::SetUp();
         // The owner window stands in for a dialog: the renderer finds its controls by id.
         box_ = CreateWindowExA(WS_EX_CLIENTEDGE, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_SUNKEN, 10, 10, BOX_W,
-                               BOX_H, Owner(), (HMENU)PREVIEW_BOX_CONTROL, NULL, NULL);
-        CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 150, BOX_W, 16, Owner(), (HMENU)HOOP_LABEL_CONTROL,
+                               BOX_H, Owner(), (HMENU)IDC_PREVIEW_BOX, NULL, NULL);
+        CreateWindowA("STATIC", "", WS_CHILD | WS_VISIBLE, 10, 150, BOX_W, 16, Owner(), (HMENU)IDC_HOOP_LABEL,
                       NULL, NULL);
         UpdateWindow(Owner());
         CreatePreviewSurface(Owner());
@@ -59,7 +59,7 @@ protected:
         return path;
     }
     int Draw(const std::vector<char> &bytes) { return DrawDesignPreview(Owner(), Write("d.vbd", bytes).c_str()); }
-    std::string Label() const { return ControlText(Owner(), HOOP_LABEL_CONTROL); }
+    std::string Label() const { return ControlText(Owner(), IDC_HOOP_LABEL); }
     static Pixels Surface() { return Read(PreviewSurfaceDC()); }
     // What the box shows on the screen, client area.
     Pixels Screen() const

@@ -113,7 +113,7 @@ void DrawWithLineToPerRecord(HWND dialog, const char *path, bool lines = true)
     DesignView view;
     if (!ReadDesignView(bytes.data(), bytes.size(), &view))
         return;
-    HWND box = GetDlgItem(dialog, PREVIEW_BOX_CONTROL);
+    HWND box = GetDlgItem(dialog, IDC_PREVIEW_BOX);
     RECT outer;
     GetWindowRect(box, &outer);
     int w = outer.right - outer.left - 6, h = outer.bottom - outer.top - 6;
@@ -148,7 +148,7 @@ void PreviewPaint()
     double blit = BestMean([&] { ShowPreview(dialog); }, 2000);
     // The same copy into a bitmap of this process: no X server behind it.
     RECT client;
-    GetClientRect(GetDlgItem(dialog, PREVIEW_BOX_CONTROL), &client);
+    GetClientRect(GetDlgItem(dialog, IDC_PREVIEW_BOX), &client);
     HDC memory = CreateCompatibleDC(PreviewSurfaceDC());
     HBITMAP target = CreateCompatibleBitmap(PreviewSurfaceDC(), client.right, client.bottom);
     HGDIOBJ old = SelectObject(memory, target);
