@@ -6,8 +6,6 @@
 #include "machine_version_res.h"
 #include "resource.h"
 
-int g_versionForce;
-
 namespace {
 
 const char SELECT_CAPTION[] = "Select Machine's Version";
@@ -23,7 +21,7 @@ void SetNote(HWND dialog, const char *note)
     SetDlgItemTextA(dialog, IDC_VERSION_NOTE, note);
 }
 
-BOOL OnInitDialog(HWND dialog)
+BOOL OnInitDialog(HWND dialog, int force)
 {
     int version = GetVersionCode();
     if (version == -1) {
@@ -31,7 +29,7 @@ BOOL OnInitDialog(HWND dialog)
         SetNote(dialog, REOPEN_NOTE);
         return TRUE;
     }
-    if (g_versionForce)
+    if (force)
         SetWindowTextA(dialog, SELECT_CAPTION);
     // Any version other than 2 is treated as 2.1 or earlier.
     if (version == 2) {
@@ -78,11 +76,11 @@ int GetCheckedVersion(HWND dialog)
     return -1;
 }
 
-INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
-        return OnInitDialog(dialog);
+        return OnInitDialog(dialog, (int)lParam);
     case WM_COMMAND:
         return OnCommand(dialog, LOWORD(wParam), HIWORD(wParam));
     case WM_CLOSE:
@@ -101,9 +99,8 @@ extern "C" int WINAPI CheckVersionDlg(HWND owner, int force)
 {
     if (force == 0 && GetVersionCode() == 2)
         return 1;
-    g_versionForce = force;
     // The dialog ends with 1 or 2; anything else (-1, or 0 for an invalid owner) means it
     // never opened.
-    INT_PTR result = OpenModuleDialog(IDD_MACHINE_VERSION, owner, VersionDlgProc);
+    INT_PTR result = OpenModuleDialog(IDD_MACHINE_VERSION, owner, VersionDlgProc, force);
     return result == 1 || result == 2 ? (int)result : -1;
 }
