@@ -17,13 +17,6 @@ HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, in
     return list;
 }
 
-// TOOLINFOA without the trailing lpReserved member, which comctl32 before version 6
-// refuses; the classic size works with every version.
-static UINT ToolInfoSize()
-{
-    return TTTOOLINFOA_V2_SIZE;
-}
-
 HWND CreateToolTips(HWND dialog, const ToolTipEntry *table)
 {
     HWND tips = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -33,7 +26,9 @@ HWND CreateToolTips(HWND dialog, const ToolTipEntry *table)
         return NULL;
     for (const ToolTipEntry *e = table; e->controlId != -1; ++e) {
         TOOLINFOA tool = {};
-        tool.cbSize = ToolInfoSize();
+        // TOOLINFOA without the trailing lpReserved member, which comctl32 before version 6
+        // refuses; the classic size works with every version.
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
         tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = dialog;
         tool.uId = (UINT_PTR)GetDlgItem(dialog, e->controlId);
