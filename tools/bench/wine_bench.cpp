@@ -182,19 +182,6 @@ void PreviewPaint()
     DeleteFileA(path.c_str());
 }
 
-BOOL CALLBACK CollectWindow(HWND window, LPARAM list)
-{
-    reinterpret_cast<std::vector<HWND> *>(list)->push_back(window);
-    return TRUE;
-}
-
-std::string ClassOf(HWND window)
-{
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 // The yardstick of ">>": 100 rows of four columns (as the picker's rows) inserted into a
 // visible report list view, with the list redrawing as it goes and with redrawing off.
 double InsertRows(bool redraw)
@@ -257,21 +244,15 @@ void PickerAdd()
         uidrive::Ui u;
         try {
             HWND common = u.WaitDialog("Select Designs");
-            HWND child = NULL, files = NULL;
+            uidrive::PickerWindows picker;
             u.WaitUntil(
                 [&] {
-                    std::vector<HWND> all;
-                    EnumChildWindows(common, CollectWindow, (LPARAM)&all);
-                    for (HWND w : all) {
-                        if (ClassOf(w) == "#32770" && GetDlgItem(w, IDC_PICKER_LIST))
-                            child = w;
-                        else if (ClassOf(w) == "SysListView32" && GetDlgCtrlID(w) != IDC_PICKER_LIST &&
-                                 IsWindowVisible(w))
-                            files = w;
-                    }
-                    return child && files && SendMessageA(files, LVM_GETITEMCOUNT, 0, 0) == DESIGNS;
+                    picker = uidrive::FindPickerWindows(common);
+                    return picker.child && picker.files &&
+                           SendMessageA(picker.files, LVM_GETITEMCOUNT, 0, 0) == DESIGNS;
                 },
                 "the picker with the designs");
+            HWND child = picker.child, files = picker.files;
             LVITEMA all = {};
             all.stateMask = all.state = LVIS_SELECTED;
             SendMessageA(files, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&all);
