@@ -138,7 +138,8 @@ void DrawWithLineToPerRecord(HWND dialog, const char *path, bool lines = true)
 void PreviewPaint()
 {
     std::string path = ExeDir() + "bench\\large.vbd";
-    designgen::WriteDesignFile(path, designgen::MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}}));
+    std::vector<char> bytes = designgen::MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}});
+    designgen::WriteDesignFile(path, bytes);
     HWND dialog = CreateDialogParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_RECEIVE_DESIGNS), NULL, QuietDlgProc, 0);
     ShowWindow(dialog, SW_SHOW);
     UpdateWindow(dialog);
@@ -159,7 +160,6 @@ void PreviewPaint()
     DeleteDC(memory);
     double noLines = BestMean([&] { DrawWithLineToPerRecord(dialog, path.c_str(), false); }, 20);
     double lineTo = BestMean([&] { DrawWithLineToPerRecord(dialog, path.c_str()); }, 20);
-    std::vector<char> bytes = designgen::MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}});
     DesignView view;
     ReadDesignView((const uint8_t *)bytes.data(), bytes.size(), &view);
     double walk = BestMean([&] {
