@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "machine.h"
+#include "machine_files.h"
 
 namespace {
 
@@ -34,24 +35,11 @@ int List()
     return 0;
 }
 
-bool ReadWholeFile(const char *path, std::vector<char> *bytes)
-{
-    FILE *f = fopen(path, "rb");
-    if (!f)
-        return false;
-    char chunk[65536];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0)
-        bytes->insert(bytes->end(), chunk, chunk + n);
-    fclose(f);
-    return true;
-}
-
 int Seed(int location, int count, char **files)
 {
     for (int i = 0; i < count; ++i) {
         std::vector<char> bytes;
-        if (!ReadWholeFile(files[i], &bytes)) {
+        if (!linksim::ReadWholeFile(files[i], &bytes)) {
             fprintf(stderr, "simctl: cannot read %s\n", files[i]);
             return 1;
         }

@@ -1,5 +1,5 @@
 #pragma once
-// File helpers of the machine model (internal to linksim/model).
+// File helpers of the machine model (internal to the simulator: its model and simctl).
 #include <windows.h>
 
 #include <string>
