@@ -196,37 +196,39 @@ MessageBoxInfo ReadMessageBox(HWND box)
     return info;
 }
 
-HWND Ui::WaitDialog(const std::string &caption, DWORD timeoutMs)
+namespace {
+
+// Waits for a visible top-level dialog, not a message box, whose caption `matches`.
+HWND WaitTopDialog(Ui &ui, const std::function<bool(const std::string &)> &matches, const std::string &what,
+                   DWORD timeoutMs)
 {
     HWND found = NULL;
-    WaitUntil(
+    ui.WaitUntil(
         [&] {
             for (HWND w : TopLevelWindows())
-                if (ClassOf(w) == "#32770" && WindowText(w) == caption && !LooksLikeMessageBox(w)) {
+                if (ClassOf(w) == "#32770" && matches(WindowText(w)) && !LooksLikeMessageBox(w)) {
                     found = w;
                     return true;
                 }
             return false;
         },
-        "dialog \"" + caption + "\"", timeoutMs);
+        what, timeoutMs);
     return found;
+}
+
+}  // namespace
+
+HWND Ui::WaitDialog(const std::string &caption, DWORD timeoutMs)
+{
+    return WaitTopDialog(
+        *this, [&](const std::string &text) { return text == caption; }, "dialog \"" + caption + "\"", timeoutMs);
 }
 
 HWND Ui::WaitDialogPrefix(const std::string &prefix, DWORD timeoutMs)
 {
-    HWND found = NULL;
-    WaitUntil(
-        [&] {
-            for (HWND w : TopLevelWindows())
-                if (ClassOf(w) == "#32770" && WindowText(w).rfind(prefix, 0) == 0 &&
-                    !LooksLikeMessageBox(w)) {
-                    found = w;
-                    return true;
-                }
-            return false;
-        },
-        "dialog \"" + prefix + "...\"", timeoutMs);
-    return found;
+    return WaitTopDialog(
+        *this, [&](const std::string &text) { return text.rfind(prefix, 0) == 0; }, "dialog \"" + prefix + "...\"",
+        timeoutMs);
 }
 
 MessageBoxInfo Ui::WaitMessageBox(const std::string &caption, DWORD timeoutMs)
