@@ -32,21 +32,21 @@ BOOL CALLBACK CollectChildren(HWND window, LPARAM param)
     return TRUE;
 }
 
-std::vector<HWND> Children(HWND parent)
+}  // namespace
+
+std::vector<HWND> Descendants(HWND parent)
 {
     FindState state;
     EnumChildWindows(parent, CollectChildren, reinterpret_cast<LPARAM>(&state));
     return state.windows;
 }
 
-}  // namespace
-
 bool LooksLikeMessageBox(HWND window)
 {
     if (ClassOf(window) != "#32770")
         return false;
     bool hasText = false, hasButton = false;
-    for (HWND child : Children(window)) {
+    for (HWND child : Descendants(window)) {
         if (GetParent(child) != window)
             continue;
         int id = GetDlgCtrlID(child);
@@ -65,7 +65,7 @@ namespace {
 
 UINT IconStyle(HWND box)
 {
-    for (HWND child : Children(box)) {
+    for (HWND child : Descendants(box)) {
         if (ClassOf(child) != "Static" || (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) != SS_ICON)
             continue;
         HICON icon = (HICON)SendMessageA(child, STM_GETICON, 0, 0);
@@ -169,7 +169,7 @@ std::string DescribeWindows()
     std::string out;
     for (HWND w : TopLevelWindows()) {
         out += "  [" + ClassOf(w) + "] \"" + WindowText(w) + "\"";
-        for (HWND child : Children(w)) {
+        for (HWND child : Descendants(w)) {
             if (GetParent(child) != w)
                 continue;
             std::string text = WindowText(child);
@@ -311,11 +311,6 @@ void Ui::SetText(HWND dialog, int controlId, const std::string &text)
 
 namespace uidrive {
 
-std::vector<HWND> Descendants(HWND parent)
-{
-    return Children(parent);
-}
-
 int SelectListItemsByText(HWND listView, const std::vector<std::string> &texts)
 {
     int selected = 0;
@@ -348,7 +343,7 @@ PickerWindows FindPickerWindows(HWND common)
 {
     PickerWindows p;
     p.common = common;
-    for (HWND w : Children(common)) {
+    for (HWND w : Descendants(common)) {
         if (ClassOf(w) == "#32770" && GetParent(w) == common && GetDlgItem(w, 1001))
             p.child = w;
         if (ClassOf(w) == "SysListView32" && GetDlgCtrlID(w) != 1001 && IsWindowVisible(w))
