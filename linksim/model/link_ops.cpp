@@ -119,6 +119,15 @@ HANDLE LinkState::Cancel()
 
 namespace {
 
+// Polls the cancel event (none: never cancelled); logs it when set.
+bool Cancelled(Call &call, HANDLE cancel)
+{
+    if (!cancel || WaitForSingleObject(cancel, 0) != WAIT_OBJECT_0)
+        return false;
+    call.Event("cancelled");
+    return true;
+}
+
 // Steps of one sequence: progress callback, pause and cancel polling.
 class Progress {
 public:
@@ -128,13 +137,7 @@ public:
     {
     }
 
-    bool Cancelled()
-    {
-        if (!cancel_ || WaitForSingleObject(cancel_, 0) != WAIT_OBJECT_0)
-            return false;
-        call_.Event("cancelled");
-        return true;
-    }
+    bool Cancelled() { return linksim::Cancelled(call_, cancel_); }
 
     void Step(DWORD index)
     {
@@ -336,9 +339,8 @@ int RunDelete(Call &call, const Link &link, int location, int number, DWORD *det
         return call.Finish(code, detail);
     if (!IsLocation(location))
         return call.Finish(SIM_ERR_LOCATION, detail);
-    Progress progress(call, link, NULL, 0);  // only for the cancel poll
     for (;;) {
-        if (progress.Cancelled())
+        if (Cancelled(call, link.cancel))
             return call.Finish(SIM_ERR_CANCELLED, detail);
         if (!TakeBusyAnswer())
             break;
