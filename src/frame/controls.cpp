@@ -60,3 +60,8 @@ void GetListItemText(HWND listView, int item, int column, char *text, int size)
     text[0] = '\0';
     SendMessageA(listView, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
 }
+
+bool IsChecked(HWND dialog, int id)
+{
+    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+}

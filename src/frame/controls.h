@@ -21,6 +21,9 @@ HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, in
 // The text of one item (row) of a list view in one column (sub-item), cut to `size` bytes.
 void GetListItemText(HWND listView, int item, int column, char *text, int size);
 
+// Whether the check box or radio button `id` of `dialog` is checked.
+bool IsChecked(HWND dialog, int id);
+
 // Creates the dialog's tooltip window and one tool per table entry (the control's
 // window as tool, text asked for on demand); returns the tooltip window.
 HWND CreateToolTips(HWND dialog, const ToolTipEntry *table);

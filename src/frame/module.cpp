@@ -29,6 +29,11 @@ const char *TempFilePath(const char *name)
     return g_tempPath;
 }
 
+void CopyTempFilePath(const char *name, char path[MAX_PATH])
+{
+    lstrcpynA(path, TempFilePath(name), MAX_PATH);
+}
+
 static void CenteredPosition(HWND window, int *x, int *y, int *width, int *height)
 {
     RECT r;

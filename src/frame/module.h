@@ -27,6 +27,8 @@ enum { OPEN_SAVE_NAME_MAX = 36, OPEN_SAVE_NAME_SHOWN = 32 };
 // in one module-wide buffer that the next call overwrites: use it at once. A path that
 // would not fit in 260 characters gives an empty string.
 const char *TempFilePath(const char *name);
+// TempFilePath of `name` copied at once into `path` (260 characters and the terminator).
+void CopyTempFilePath(const char *name, char path[MAX_PATH]);
 
 // Centres the window on the screen, keeping its size, without repainting.
 void CenterWindow(HWND window);

@@ -15,6 +15,10 @@ enum : size_t {
     DESIGN_NUMBER_MAX = 255,        // a design number travels in one byte
 };
 
+// The file's name beside the host executable: the directory upload and Check Files have
+// the link library write it, the list and Check Files read and delete it.
+constexpr char DIRECTORY_FILE[] = "$$UPLDir.tmp";
+
 // The stored design count of the header: first byte × 256 + second byte. False (count
 // untouched) when fewer than 2 bytes are given. Nothing else of the data is looked at.
 bool ReadDirectoryCount(const unsigned char *data, size_t size, unsigned *count);

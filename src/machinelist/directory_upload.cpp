@@ -10,6 +10,7 @@
 #include "frame/transfer_frame.h"
 #include "link/link_run.h"
 #include "machinelist/design_list.h"
+#include "machinelist/directory_info.h"
 #include "machinelist/fetch_dialog.h"
 #include "machinelist/progress_percent.h"
 #include "resource.h"
@@ -61,11 +62,6 @@ void OnFetchStart(HWND dialog, DesignListSide &side, const FetchDialogRole &role
 }
 
 }  // namespace
-
-void CopyTempFilePath(const char *name, char path[MAX_PATH])
-{
-    lstrcpynA(path, TempFilePath(name), MAX_PATH);
-}
 
 DesignListSide &FetchDialogSide(HWND dialog)
 {

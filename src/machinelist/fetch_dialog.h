@@ -25,9 +25,3 @@ INT_PTR FetchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPar
 // The side a progress dialog 105 works for.
 DesignListSide &FetchDialogSide(HWND dialog);
 
-// The directory information file: the directory upload has the link library write it, the
-// list reads and deletes it.
-constexpr char DIRECTORY_FILE[] = "$$UPLDir.tmp";
-
-// Reads the temporary file path into `path` (260 characters and the terminator).
-void CopyTempFilePath(const char *name, char path[MAX_PATH]);

@@ -2,17 +2,13 @@
 // design list: the opening, the first load, the buttons of the two memories, the preview
 // on WM_PAINT, the link state in the title, and closing.
 #include "design/preview.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "machinelist/design_list.h"
 #include "resource.h"
 
 namespace {
-
-bool IsChecked(HWND dialog, int id)
-{
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
-}
 
 void OnListLoad(DesignListSide &side, HWND dialog)
 {

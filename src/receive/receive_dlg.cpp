@@ -5,6 +5,7 @@
 
 #include "VembDlg.h"
 #include "design/preview.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/settings.h"
@@ -35,11 +36,6 @@ const ToolTipEntry RECEIVE_TOOLTIPS[] = {
 
 // The status line of the folder browser: the path of the highlighted folder.
 char g_browseStatus[VEMB_NAME_FIELD];
-
-bool IsChecked(HWND dialog, int id)
-{
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
-}
 
 void ReadReceiveFolderSetting()
 {

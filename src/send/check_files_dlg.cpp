@@ -11,19 +11,12 @@
 
 namespace {
 
-const char DIRECTORY_FILE[] = "$$UPLDir.tmp";
 const char DESIGN_LIST[] = "Design List";
 
 // The Check Files worker. Its dialog ends as soon as the worker has posted its report, so
 // CountStoredDesigns waits for the thread itself before it reads the file: the worker is
 // then wholly gone before the send worker may start, and before the export returns.
 HANDLE g_checkFilesThread;
-
-// The directory information's path, copied at once out of TempFilePath's shared buffer.
-void DirectoryFilePath(char path[MAX_PATH])
-{
-    lstrcpynA(path, TempFilePath(DIRECTORY_FILE), MAX_PATH);
-}
 
 int ReadStoredCount(const char *path)
 {
@@ -76,7 +69,7 @@ int CountStoredDesigns(HWND dialog)
         return 0;
     }
     char path[MAX_PATH];
-    DirectoryFilePath(path);
+    CopyTempFilePath(DIRECTORY_FILE, path);
     return ReadStoredCount(path);
 }
 
@@ -125,7 +118,7 @@ int SerialCheckFiles(HWND dialog)
 {
     ResetCancelEventInSlot();
     char path[MAX_PATH];
-    DirectoryFilePath(path);
+    CopyTempFilePath(DIRECTORY_FILE, path);
     int code = RunSerialLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
         return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
     });
@@ -136,7 +129,7 @@ int UsbCheckFiles(HWND dialog)
 {
     ResetCancelEventInSlot();
     char path[MAX_PATH];
-    DirectoryFilePath(path);
+    CopyTempFilePath(DIRECTORY_FILE, path);
     int code = RunUsbLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
         return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
     });

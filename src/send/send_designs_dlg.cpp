@@ -7,6 +7,7 @@
 
 #include "VembDlg.h"
 #include "design/design_io.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
@@ -187,11 +188,6 @@ void ShowControl(HWND dialog, int id, bool show)
     HWND control = GetDlgItem(dialog, id);
     EnableWindow(control, show);
     ShowWindow(control, show ? SW_SHOW : SW_HIDE);
-}
-
-bool IsChecked(HWND dialog, int id)
-{
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
 }
 
 BOOL OnInitDialog(HWND dialog)
