@@ -8,11 +8,6 @@ namespace {
 const char LOG_FILE[] = "calls.log";
 }
 
-void LogLine(const std::string &line)
-{
-    LogLines({line});
-}
-
 void LogLines(const std::vector<std::string> &lines)
 {
     std::string text;

@@ -114,7 +114,6 @@ bool TakeBusyAnswer();
 // Argument keys: port speed cancel location count path name size progress busy number
 // wparam lparam caption code detail (flags are yes|no). The Wine harness parses this
 // (vt::ReadSimCalls): keep the two in step.
-void LogLine(const std::string &line);
 void LogLines(const std::vector<std::string> &lines);  // appended as one block
 std::string Quote(const std::string &text);
 std::vector<std::string> ReadCallLog();
