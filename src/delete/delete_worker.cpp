@@ -119,7 +119,7 @@ INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 DWORD WINAPI DeleteThread(LPVOID parameter)
 {
     HWND dialog = (HWND)parameter;
-    HANDLE cancel = g_deleteSide.cancelEvent.Current();
+    HANDLE cancel = g_deleteSide.cancelEvent.Take();
     if (IsWindow(dialog)) {
         int done = UsbInitialize(dialog, cancel) == 0 ? UsbDelete(dialog) : SerialDelete(dialog);
         if (IsWindow(dialog))

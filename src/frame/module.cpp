@@ -7,7 +7,7 @@
 #include "frame/controls.h"
 
 HINSTANCE g_moduleInstance;
-volatile UINT g_transferStatus;
+std::atomic<UINT> g_transferStatus;
 HANDLE g_workerHandle;
 
 // Result buffer of TempFilePath, overwritten by every call.

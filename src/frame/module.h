@@ -3,10 +3,12 @@
 // temporary file paths, window and control centring, the Open/Save folder name limit.
 #include <windows.h>
 
+#include <atomic>
+
 // Set by the entry point; every dialog template and animation is loaded from it.
 extern HINSTANCE g_moduleInstance;
 // 1 while a send, receive or delete transfer is running (read by GetTransferStatus).
-extern volatile UINT g_transferStatus;
+extern std::atomic<UINT> g_transferStatus;
 // The worker thread started by the dialog that is open now; the export waits for it.
 extern HANDLE g_workerHandle;
 

@@ -1,5 +1,6 @@
 #include "link/usb_link.h"
 
+#include "frame/sync.h"
 #include "link/usb_gate.h"
 
 // Handle of VEMBUSB.DLL when loaded and fully bound, else null.
@@ -35,9 +36,9 @@ static const struct {
     {NULL, NULL},
 };
 
-// Each lock makes its own operation exclusive with itself; no guard holds two.
-static int g_usbLocksReady;
-static CRITICAL_SECTION g_usbInitializeLock, g_usbEventLock, g_usbTerminateLock;
+// Each lock makes its own operation exclusive with itself; no guard holds two. They exist
+// from the first load that binds the library to the next unload.
+static std::optional<CriticalSection> g_usbInitializeLock, g_usbEventLock, g_usbTerminateLock;
 static UsbLockCounts g_usbLockCounts;
 
 static bool SystemMayHaveUsb()
@@ -67,11 +68,10 @@ int LoadUsbLibrary()
         *g_usbBindings[i].slot = address;
     }
     g_usbLibrary = library;
-    if (!g_usbLocksReady) {
-        InitializeCriticalSection(&g_usbInitializeLock);
-        InitializeCriticalSection(&g_usbEventLock);
-        InitializeCriticalSection(&g_usbTerminateLock);
-        g_usbLocksReady = 1;
+    if (!g_usbInitializeLock) {
+        g_usbInitializeLock.emplace();
+        g_usbEventLock.emplace();
+        g_usbTerminateLock.emplace();
         ++g_usbLockCounts.created;
     }
     return 1;
@@ -79,11 +79,10 @@ int LoadUsbLibrary()
 
 void UnloadUsbLibrary()
 {
-    if (g_usbLocksReady) {
-        DeleteCriticalSection(&g_usbInitializeLock);
-        DeleteCriticalSection(&g_usbEventLock);
-        DeleteCriticalSection(&g_usbTerminateLock);
-        g_usbLocksReady = 0;
+    if (g_usbInitializeLock) {
+        g_usbInitializeLock.reset();
+        g_usbEventLock.reset();
+        g_usbTerminateLock.reset();
         ++g_usbLockCounts.deleted;
     }
     if (g_usbLibrary) {
@@ -102,31 +101,11 @@ UsbLockCounts GetUsbLockCounts()
     return g_usbLockCounts;
 }
 
-// Holds a USB lock for one call, when the locks exist.
-class UsbLockScope {
-public:
-    explicit UsbLockScope(CRITICAL_SECTION *lock) : lock_(g_usbLocksReady ? lock : NULL)
-    {
-        if (lock_)
-            EnterCriticalSection(lock_);
-    }
-    ~UsbLockScope()
-    {
-        if (lock_)
-            LeaveCriticalSection(lock_);
-    }
-    UsbLockScope(const UsbLockScope &) = delete;
-    UsbLockScope &operator=(const UsbLockScope &) = delete;
-
-private:
-    CRITICAL_SECTION *lock_;
-};
-
 int UsbInitialize(HWND owner, HANDLE cancel)
 {
     if (!g_usbLibrary)
         return USB_NO_LIBRARY;
-    UsbLockScope lock(&g_usbInitializeLock);
+    ScopedLock lock(IfCreated(g_usbInitializeLock));
     return g_usbInitialize(owner, cancel);
 }
 
@@ -134,7 +113,7 @@ int UsbEventProc(HWND window, WPARAM wParam, LPARAM lParam)
 {
     if (!g_usbLibrary)
         return 1;
-    UsbLockScope lock(&g_usbEventLock);
+    ScopedLock lock(IfCreated(g_usbEventLock));
     return g_usbEventProc(window, wParam, lParam);
 }
 
@@ -142,7 +121,7 @@ int UsbTerminate()
 {
     if (!g_usbLibrary)
         return 0;
-    UsbLockScope lock(&g_usbTerminateLock);
+    ScopedLock lock(IfCreated(g_usbTerminateLock));
     return g_usbTerminate();
 }
 

@@ -144,18 +144,13 @@ void BeginDesignListSide(DesignListSide &side, const ToolTipEntry *toolTips)
     side.selectedCount = 0;
     side.progressTarget = NULL;
     side.fetchWorker = NULL;
-    if (!side.previewLockReady) {
-        InitializeCriticalSection(&side.previewLock);
-        side.previewLockReady = true;
-    }
+    if (!side.previewLock)
+        side.previewLock.emplace();
 }
 
 void EndDesignListSide(DesignListSide &side)
 {
-    if (side.previewLockReady) {
-        DeleteCriticalSection(&side.previewLock);
-        side.previewLockReady = false;
-    }
+    side.previewLock.reset();
     side.listView = NULL;
     side.toolTipWindow = NULL;
 }

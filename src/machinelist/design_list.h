@@ -10,9 +10,9 @@
 #include <commctrl.h>
 
 #include "frame/controls.h"
+#include "frame/sync.h"
 #include "link/usb_link.h"
 #include "link/vemblink.h"
-#include "machinelist/cancel_event.h"
 
 struct DesignListSide {
     DesignListSide(const TransferTitles &titles, const char *listCaption, const char *uploadEventCaption,
@@ -50,8 +50,7 @@ struct DesignListSide {
     UINT selectedCount = 0;                  // ticked items at the last count
     HWND progressTarget = NULL;              // the progress dialog the callback writes to
     CancelEventSlot cancelEvent;             // of the side's progress dialog (105)
-    CRITICAL_SECTION previewLock;            // held by the preview worker for its whole run
-    bool previewLockReady = false;
+    std::optional<CriticalSection> previewLock;  // held by the preview worker for its whole run
     HANDLE fetchWorker = NULL;               // the worker of the progress dialog open now
     bool rebuilding = false;                 // the list is being filled or sorted
 };

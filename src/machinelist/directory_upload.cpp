@@ -36,7 +36,7 @@ BOOL OnFetchInit(HWND dialog, DesignListSide &side, const FetchDialogRole &role)
     HWND bar = GetDlgItem(dialog, IDC_UPLOAD_PROGRESS);
     SendMessageA(bar, PBM_SETPOS, 0, 0);
     SendMessageA(bar, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
-    if (!side.cancelEvent.Create()) {
+    if (!side.cancelEvent.Put()) {
         MessageBoxA(dialog, "Failed to create event object.", side.*role.eventCaption, MB_ICONHAND);
         EndDialog(dialog, 2);
         return TRUE;
@@ -53,7 +53,7 @@ void OnFetchStart(HWND dialog, DesignListSide &side, const FetchDialogRole &role
     if (!thread) {
         // No worker will report or close the event: the dialog closes it and ends as a
         // failed fetch. The link library was not reached, so there is nothing to explain.
-        side.cancelEvent.Close(side.cancelEvent.Current());
+        side.cancelEvent.Discard();
         EndDialog(dialog, 2);
         return;
     }
@@ -128,7 +128,7 @@ INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam
 
 DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog)
 {
-    HANDLE cancel = side.cancelEvent.Current();
+    HANDLE cancel = side.cancelEvent.Take();
     ResetEvent(cancel);
     side.progressTarget = dialog;
     if (IsWindow(dialog)) {

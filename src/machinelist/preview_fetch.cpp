@@ -74,8 +74,8 @@ INT_PTR CALLBACK PreviewFetchDlgProc(HWND dialog, UINT message, WPARAM wParam, L
 
 DWORD PreviewFetchThread(DesignListSide &side, HWND dialog)
 {
-    HANDLE cancel = side.cancelEvent.Current();
-    EnterCriticalSection(&side.previewLock);
+    HANDLE cancel = side.cancelEvent.Take();
+    ScopedLock held(IfCreated(side.previewLock));
     if (IsWindow(dialog)) {
         BOOL written = UsbInitialize(dialog, cancel) == 0 ? UsbPreviewFetch(side, dialog, cancel)
                                                           : SerialPreviewFetch(side, dialog, cancel);
@@ -83,7 +83,6 @@ DWORD PreviewFetchThread(DesignListSide &side, HWND dialog)
             PostMessageA(dialog, WM_COMMAND, written ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
     }
     side.cancelEvent.Close(cancel);
-    LeaveCriticalSection(&side.previewLock);
     return 1;
 }
 

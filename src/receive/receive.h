@@ -4,8 +4,8 @@
 // folder under progress dialog 106.
 #include <windows.h>
 
+#include "frame/sync.h"
 #include "link/design_entry.h"
-#include "machinelist/cancel_event.h"
 
 // WM_RECEIVE_FINISHED: posted by the receive worker to dialog 106 when it ends; lParam
 // carries the worker's result.

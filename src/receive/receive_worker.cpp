@@ -199,14 +199,14 @@ INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam
 
 int StartReceiveWorker(HWND dialog)
 {
-    if (!g_receiveCancel.Create()) {
+    if (!g_receiveCancel.Put()) {
         MessageBoxA(dialog, "Failed to create event object.", UPLOAD_CAPTION, MB_ICONHAND);
         return 0;
     }
-    ResetEvent(g_receiveCancel.Current());
+    g_receiveCancel.Reset();
     g_workerHandle = CreateThread(NULL, 0, ReceiveThread, dialog, 0, NULL);
     if (!g_workerHandle) {
-        g_receiveCancel.Close(g_receiveCancel.Current());  // no worker will
+        g_receiveCancel.Discard();  // no worker took it
         MessageBoxA(dialog, "Failed to create a thread.", UPLOAD_CAPTION, MB_ICONHAND);
         return 0;
     }
@@ -216,7 +216,7 @@ int StartReceiveWorker(HWND dialog)
 DWORD WINAPI ReceiveThread(LPVOID parameter)
 {
     HWND dialog = (HWND)parameter;
-    HANDLE cancel = g_receiveCancel.Current();
+    HANDLE cancel = g_receiveCancel.Take();
     if (IsWindow(dialog)) {
         int result =
             UsbInitialize(dialog, cancel) == 0 ? UsbReceive(dialog, cancel) : SerialReceive(dialog, cancel);

@@ -39,7 +39,7 @@ int ReadStoredCount(const char *path)
 BOOL OnInitDialog(HWND dialog)
 {
     CenterWindow(dialog);
-    if (!PutNewCancelEvent()) {
+    if (!g_sendCancel.Put()) {
         MessageBoxA(dialog, "Failed to create event object.", "Directory Information Upload", MB_ICONHAND);
         EndDialog(dialog, 2);
         return TRUE;
@@ -94,7 +94,7 @@ INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
     case WM_CLOSE:
         // The dialog stays until the worker reports: the link library gives up when it
         // sees the event.
-        SetCancelEventInSlot();
+        g_sendCancel.Set();
         return TRUE;
     case WM_PAINT:
         return PaintNothing(dialog);
@@ -105,10 +105,11 @@ INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
 DWORD WINAPI CheckFilesThread(LPVOID param)
 {
     HWND dialog = (HWND)param;
-    ResetCancelEventInSlot();
+    g_sendCancel.Reset();
     if (!IsWindow(dialog))
         return 1;
-    int result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
+    int result =
+        UsbInitialize(dialog, g_sendCancel.Current()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
     if (IsWindow(dialog))
         PostMessageA(dialog, WM_COMMAND, result ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
     return 1;
@@ -116,10 +117,10 @@ DWORD WINAPI CheckFilesThread(LPVOID param)
 
 int SerialCheckFiles(HWND dialog)
 {
-    ResetCancelEventInSlot();
+    g_sendCancel.Reset();
     char path[MAX_PATH];
     CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunSerialLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
+    int code = RunSerialLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
         return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
     });
     return code == 0 ? 1 : 0;
@@ -127,10 +128,10 @@ int SerialCheckFiles(HWND dialog)
 
 int UsbCheckFiles(HWND dialog)
 {
-    ResetCancelEventInSlot();
+    g_sendCancel.Reset();
     char path[MAX_PATH];
     CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunUsbLink(dialog, DESIGN_LIST, CancelEventInSlot(), [&path](DWORD *detail) {
+    int code = RunUsbLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
         return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
     });
     return code == 0 ? 1 : 0;

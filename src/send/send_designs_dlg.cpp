@@ -65,7 +65,7 @@ void EndSend(HWND dialog, const char *text, const char *caption = SENDING, UINT 
     if (text)
         MessageBoxA(dialog, text, caption, style);
     ReleaseSendHeap();
-    CloseCancelEventInSlot();
+    g_sendCancel.Discard();
     PostMessageA(dialog, WM_SEND_FINISHED, 0, 0);
 }
 
@@ -196,7 +196,7 @@ BOOL OnInitDialog(HWND dialog)
     g_sendAnimation = NULL;
     g_workerHandle = NULL;
     g_sendStarted = false;
-    CloseCancelEventInSlot();
+    g_sendCancel.Discard();
     g_sendProgressTarget = dialog;
 
     SetTransferTitle(dialog, SEND_TITLES);
@@ -303,7 +303,7 @@ void OnSendFinished(HWND dialog)
 {
     if (!g_workerHandle)
         UsbTerminate();
-    SetCancelEventInSlot();
+    g_sendCancel.Set();
     StopAnimation();
     g_sendAnimation = NULL;
     if (g_listCut)
@@ -315,7 +315,7 @@ void OnSendFinished(HWND dialog)
 
 void OnClose(HWND dialog)
 {
-    SetCancelEventInSlot();
+    g_sendCancel.Set();
     StopAnimation();
     if (g_sendStarted)
         return;  // the worker (or the preparation) ends the dialog with WM_SEND_FINISHED
@@ -334,7 +334,7 @@ void PrepareListSend(HWND dialog)
         EndSend(dialog, "Failed to send the selected VBD files.", "Warning");
         return;
     }
-    if (!PutNewCancelEvent()) {
+    if (!g_sendCancel.Put()) {
         EndSend(dialog, "Failed to create event object.");
         return;
     }
@@ -346,7 +346,7 @@ void PrepareListSend(HWND dialog)
 
 void PrepareDirectSend(HWND dialog)
 {
-    if (!PutNewCancelEvent()) {
+    if (!g_sendCancel.Put()) {
         EndSend(dialog, "Failed to create event object.");
         return;
     }

@@ -4,6 +4,9 @@
 // event slot. All zero at load.
 #include <windows.h>
 
+#include <atomic>
+
+#include "frame/sync.h"
 #include "link/design_entry.h"
 #include "send/design_name.h"
 
@@ -34,11 +37,11 @@ extern int g_sendLocation;
 extern DesignEntry *g_sendEntries;
 extern int g_sendEntryCount;
 
-extern volatile int g_longNameSkip;  // designs skipped for the Open/Save folder name limit
-extern volatile int g_listCut;       // the list was cut to the room left on the machine
-extern int g_storedDesignCount;      // designs already stored at the send location
-extern HWND g_sendProgressTarget;    // the Send Designs dialog, for SendProgressCallback
-extern HWND g_sendAnimation;         // the animation control while it may play
+extern std::atomic<int> g_longNameSkip;  // designs skipped for the Open/Save folder name limit
+extern std::atomic<int> g_listCut;       // the list was cut to the room left on the machine
+extern int g_storedDesignCount;          // designs already stored at the send location
+extern HWND g_sendProgressTarget;        // the Send Designs dialog, for SendProgressCallback
+extern HWND g_sendAnimation;             // the animation control while it may play
 
 // ---- the send heap ----
 // Created by the list send's preparation (1024 bytes, growable), destroyed when the list
@@ -50,27 +53,12 @@ void *SendHeapAlloc(size_t size);
 void ReleaseSendHeap();
 
 // ---- the cancel event slot ----
-// The slot is shared by the host's thread and the workers: the Send Designs dialog's
-// preparation fills it, the Check Files dialog puts its own event in while the send is
-// checking, the dialogs set the event when they are closed, the Check Files worker resets
-// it, and the send worker hands the event it finds to the link library and closes it at
-// its end. A worker that is still running when the host's thread sets the event, or a
-// dialog closed just as the worker ends, must never act on a closed (or reused) handle:
-// every step below holds one lock for its whole length, so that setting, resetting,
-// replacing and closing are never interleaved. Workers read the handle once at their
-// start; it stays valid for them because only the send worker closes it, and only at its
-// own end, and the event the Check Files dialog replaces belongs to nobody else by then
-// (no send worker has started, and the previous Check Files worker has ended).
-//
-// Creates a manual-reset event, not set, and puts it into the slot. The event held before
-// (made by the send's preparation, unused) is closed. False, slot unchanged, when no event
-// can be created.
-bool PutNewCancelEvent();
-HANDLE CancelEventInSlot();
-void SetCancelEventInSlot();
-void ResetCancelEventInSlot();
-// Closes the event held, if any, and empties the slot.
-void CloseCancelEventInSlot();
+// The send's slot: the Send Designs dialog's preparation puts an event in, the Check Files
+// dialog puts its own in while the send is checking (the preparation's event, which no
+// worker took, is closed then), the dialogs set it when they are closed, the Check Files
+// worker resets and borrows it, and the send worker takes it and closes it at its end.
+// A preparation that ends the send before its worker discards it.
+extern CancelEventSlot g_sendCancel;
 
 // After a send export's frame: closes an event and releases a heap that a send left
 // behind (none does when it ends normally). The design picker calls it after its frame too.

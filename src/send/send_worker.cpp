@@ -46,11 +46,12 @@ int FinishList(int code, HWND dialog)
 // end the event goes, and the dialog hears the result if it is still there.
 DWORD RunSendThread(HWND dialog, int (*usbSend)(HWND), int (*serialSend)(HWND))
 {
+    HANDLE cancel = g_sendCancel.Take();  // the roads borrow it from the slot
     int result = 0;
     if (IsWindow(dialog))
-        result = UsbInitialize(dialog, CancelEventInSlot()) == 0 ? usbSend(dialog) : serialSend(dialog);
+        result = UsbInitialize(dialog, cancel) == 0 ? usbSend(dialog) : serialSend(dialog);
     ReleaseSendHeap();  // nothing to do unless the dialog had already gone
-    CloseCancelEventInSlot();
+    g_sendCancel.Close(cancel);
     if (IsWindow(dialog))
         PostMessageA(dialog, WM_SEND_FINISHED, 0, result);
     return 1;
@@ -71,7 +72,7 @@ int SerialSendList(HWND dialog)
 {
     Sleep(SERIAL_SETTLE_MS);
     int code = RunSerialLink(
-        dialog, SENDING, CancelEventInSlot(),
+        dialog, SENDING, g_sendCancel.Current(),
         [](DWORD *detail) {
             int c = Protocol_Seq_Download(GetBaudRate(), g_sendEntries, g_sendEntryCount, detail,
                                           SendProgressCallback);
@@ -85,7 +86,7 @@ int SerialSendList(HWND dialog)
 int UsbSendList(HWND dialog)
 {
     int code = RunUsbLink(
-        dialog, SENDING, CancelEventInSlot(),
+        dialog, SENDING, g_sendCancel.Current(),
         [](DWORD *detail) {
             int c = UsbDownloadSequence(g_sendEntries, g_sendEntryCount, detail, SendProgressCallback);
             ReleaseSendHeap();
@@ -98,7 +99,7 @@ int UsbSendList(HWND dialog)
 int SerialSendDirect(HWND dialog)
 {
     Sleep(SERIAL_SETTLE_MS);
-    int code = RunSerialLink(dialog, SENDING, CancelEventInSlot(), [](DWORD *detail) {
+    int code = RunSerialLink(dialog, SENDING, g_sendCancel.Current(), [](DWORD *detail) {
         return Protocol_Seq_Download_Direct(GetBaudRate(), g_designData, g_designSize, g_directDesignName,
                                             g_sendLocation, detail, SendProgressCallback);
     });
@@ -107,7 +108,7 @@ int SerialSendDirect(HWND dialog)
 
 int UsbSendDirect(HWND dialog)
 {
-    int code = RunUsbLink(dialog, SENDING, CancelEventInSlot(), [](DWORD *detail) {
+    int code = RunUsbLink(dialog, SENDING, g_sendCancel.Current(), [](DWORD *detail) {
         return UsbDirectDownloadSequence(g_designData, g_designSize, g_directDesignName, g_sendLocation, detail,
                                          SendProgressCallback);
     });

@@ -12,6 +12,7 @@
 #include "design_name_res.h"
 #include "directory_upload_res.h"
 #include "frame/module.h"
+#include "frame/sync.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
 #include "machine_version_res.h"
@@ -42,6 +43,40 @@ TEST_F(Frame, DllExportsExactlyTheNineNames)
     // The send list name comes with a leading backslash: the separator doubles.
     EXPECT_EQ(std::string(TempFilePath("$$UPLDir.tmp")), ExeDir() + "$$UPLDir.tmp");
     EXPECT_EQ(std::string(TempFilePath("\\SendList.tp$")), ExeDir() + "\\SendList.tp$");
+}
+
+bool IsOpenHandle(HANDLE handle)
+{
+    DWORD flags;
+    return GetHandleInformation(handle, &flags) != 0;
+}
+
+// The slot closes only the events it still owns: one no worker took. A taken event stays open
+// for its worker, whatever the slot meets meanwhile, and closes once, when the worker closes it.
+TEST_F(Frame, CancelEventSlotClosesEachEventOnceByItsOwner)
+{
+    CancelEventSlot slot;
+    ASSERT_TRUE(slot.Put());
+    HANDLE unused = slot.Current();
+    ASSERT_TRUE(slot.Put());
+    EXPECT_FALSE(IsOpenHandle(unused)) << "an event no worker took is closed when replaced";
+
+    HANDLE taken = slot.Take();
+    EXPECT_EQ(slot.Take(), nullptr) << "an event goes to one worker";
+    slot.Set();
+    EXPECT_EQ(WaitForSingleObject(taken, 0), WAIT_OBJECT_0) << "the dialog reaches the worker's event";
+    slot.Discard();
+    EXPECT_EQ(slot.Current(), taken) << "a taken event is the worker's to close";
+
+    ASSERT_TRUE(slot.Put());
+    HANDLE next = slot.Current();
+    EXPECT_TRUE(IsOpenHandle(taken)) << "the worker still finishing keeps its event";
+    slot.Close(taken);
+    EXPECT_FALSE(IsOpenHandle(taken));
+    EXPECT_EQ(slot.Current(), next) << "the next dialog's event stays in the slot";
+    slot.Discard();
+    EXPECT_FALSE(IsOpenHandle(next));
+    EXPECT_EQ(slot.Current(), nullptr);
 }
 
 // A name of exactly 36 characters fits the Open/Save folder; 37 do not, and the message names

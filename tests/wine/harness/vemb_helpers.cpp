@@ -4,6 +4,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <atomic>
 
 #include "designgen/design_writer.h"
 #include "link/vemblink.h"
@@ -179,7 +180,7 @@ bool CallFault::Take()
 CallFault g_heapCreate, g_heapAlloc, g_globalAlloc, g_globalLock, g_event, g_thread, g_calloc, g_fileRead,
     g_fileWrite, g_fileSize, g_serialOpen, g_usbOpen;
 static std::string g_watchedFile;
-static volatile HANDLE g_watchedHandle = INVALID_HANDLE_VALUE;
+static std::atomic<HANDLE> g_watchedHandle{INVALID_HANDLE_VALUE};
 
 void WatchFile(const std::string &name)
 {
