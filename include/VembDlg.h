@@ -10,6 +10,20 @@
 #ifndef VEMBDLG_H
 #define VEMBDLG_H
 
+/* The module's version. This is where it is set: the DLL's version information and the
+   SDK package's name take it from here. */
+#define VEMBDLG_VERSION_MAJOR 1
+#define VEMBDLG_VERSION_MINOR 0
+#define VEMBDLG_VERSION_PATCH 0
+#define VEMBDLG_STRINGIZE_(x) #x
+#define VEMBDLG_STRINGIZE(x) VEMBDLG_STRINGIZE_(x)
+/* "1.0.0" */
+#define VEMBDLG_VERSION_TEXT VEMBDLG_STRINGIZE(VEMBDLG_VERSION_MAJOR) "." \
+    VEMBDLG_STRINGIZE(VEMBDLG_VERSION_MINOR) "." VEMBDLG_STRINGIZE(VEMBDLG_VERSION_PATCH)
+
+/* The resource compiler reads only the version above. */
+#ifndef RC_INVOKED
+
 #include <windows.h>
 
 #ifdef __cplusplus
@@ -61,5 +75,7 @@ VEMBDLG_API BOOL WINAPI UploadData(HWND owner);
 #ifdef __cplusplus
 }
 #endif
+
+#endif /* RC_INVOKED */
 
 #endif /* VEMBDLG_H */
