@@ -3,6 +3,7 @@
 #   make check      run every test: native GoogleTest and the Wine tests, one ctest run
 #   make demo       run the "Loomstar Link" demo host on the machine simulator
 #   make bench      run the benchmarks: Google Benchmark natively, timed loops under Wine
+#   make dist       the release package build/win32/dist/VembDlg-<version>-sdk.zip
 # BUILD selects the build folder (default: build); the Wine prefix lives inside it.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
@@ -11,7 +12,7 @@ WIN32   := $(B)/win32
 NATIVE  := $(B)/native
 export VEMB_WINEPREFIX ?= $(B)/wineprefix
 
-.PHONY: all setup build win32 native prefix check check-native check-wine demo sdk clean
+.PHONY: all setup build win32 native prefix check check-native check-wine demo sdk dist clean
 
 all: build
 
@@ -52,6 +53,11 @@ check-wine: build prefix
 sdk: win32
 	rm -rf $(B)/sdk
 	cmake --install $(WIN32) --prefix $(B)/sdk
+
+# The release package: the SDK folder, CHANGELOG.md, LICENSE and SHA256SUMS in one zip
+# named after the version in include/VembDlg.h.
+dist: win32
+	cmake --build $(WIN32) --target dist
 
 demo: build prefix
 	tools/demo $(WIN32)/bin $(NATIVE)

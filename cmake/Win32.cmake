@@ -27,6 +27,8 @@ target_link_libraries(vemb_core PUBLIC VembSio_import ${VEMB_SYSTEM_LIBS})
 
 set(VEMB_RC ${CMAKE_SOURCE_DIR}/res/VembDlg.rc)
 file(GLOB VEMB_RES_DEPS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/res/*)
+# The version information takes the version from the header.
+list(APPEND VEMB_RES_DEPS ${CMAKE_SOURCE_DIR}/include/VembDlg.h)
 set_source_files_properties(${VEMB_RC} PROPERTIES OBJECT_DEPENDS "${VEMB_RES_DEPS}")
 
 add_library(VembDlg SHARED ${CMAKE_SOURCE_DIR}/src/frame/dllmain.cpp
@@ -39,6 +41,18 @@ target_link_libraries(VembDlg PRIVATE vemb_core)
 target_link_options(VembDlg PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
 vemb_import_library(VembDlg ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def VembDlg.dll)
 add_dependencies(VembDlg VembDlg_implib)
+
+# The import library for the Microsoft toolchain (COFF short import format): the hosts'
+# objects refer to the decorated __stdcall symbols (_GetVersionCode@0), which -k binds to
+# the undecorated export names. Debian installs the LLVM tools under versioned names too.
+file(GLOB VEMB_LLVM_BINS /usr/lib/llvm-*/bin)
+find_program(VEMB_LLVM_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 HINTS ${VEMB_LLVM_BINS} REQUIRED)
+set(VEMB_MSVC_IMPLIB ${CMAKE_BINARY_DIR}/lib/VembDlg.lib)
+add_custom_command(OUTPUT ${VEMB_MSVC_IMPLIB}
+                   COMMAND ${VEMB_LLVM_DLLTOOL} -m i386 -d ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def
+                           -D VembDlg.dll -k -l ${VEMB_MSVC_IMPLIB}
+                   DEPENDS ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def VERBATIM)
+add_custom_target(VembDlg_msvc_implib ALL DEPENDS ${VEMB_MSVC_IMPLIB})
 
 # ---- the dialog driver, shared by the Wine tests and the demo host's tour ----
 file(GLOB VEMB_UIDRIVE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/uidrive/*.cpp)
@@ -56,14 +70,36 @@ include(${CMAKE_SOURCE_DIR}/tests/wine/wine.cmake)
 include(${CMAKE_SOURCE_DIR}/tools/bench/bench.cmake)
 
 # ---- the host SDK: `make sdk` installs it into build/sdk ----
-#   VembDlg.dll, include/VembDlg.h, lib/libVembDlg.dll.a + lib/VembDlg.def (import library
-#   and definition file), simulator/ (the link libraries, simctl, their guide),
-#   link/ (the link library interface, for whoever writes a real link library), docs/.
+#   VembDlg.dll, include/VembDlg.h, lib/VembDlg.lib (import library for the Microsoft
+#   toolchain), lib/libVembDlg.dll.a (for mingw-w64), lib/VembDlg.def (definition file),
+#   simulator/ (the link libraries, simctl, their guide), link/ (the link library
+#   interface, for whoever writes a real link library), docs/.
 install(TARGETS VembDlg RUNTIME DESTINATION .)
 install(FILES ${CMAKE_SOURCE_DIR}/include/VembDlg.h DESTINATION include)
-install(FILES ${CMAKE_BINARY_DIR}/lib/libVembDlg.dll.a ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def DESTINATION lib)
+install(FILES ${VEMB_MSVC_IMPLIB} ${CMAKE_BINARY_DIR}/lib/libVembDlg.dll.a
+              ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def DESTINATION lib)
 install(TARGETS VembSio simctl RUNTIME DESTINATION simulator)
 install(FILES ${VEMB_BIN}/usb/VEMBUSB.DLL DESTINATION simulator/usb)
 install(FILES ${CMAKE_SOURCE_DIR}/linksim/README.md DESTINATION simulator)
 install(FILES ${CMAKE_SOURCE_DIR}/src/link/vemblink.h ${CMAKE_SOURCE_DIR}/src/link/design_entry.h DESTINATION link)
 install(FILES ${CMAKE_SOURCE_DIR}/docs/HOST_GUIDE.md DESTINATION docs)
+
+# ---- the release package: `make dist` writes dist/VembDlg-<version>-sdk.zip ----
+# The version is the header's VEMBDLG_VERSION_MAJOR/MINOR/PATCH.
+file(STRINGS ${CMAKE_SOURCE_DIR}/include/VembDlg.h VEMB_VERSION_LINES
+     REGEX "^#define VEMBDLG_VERSION_(MAJOR|MINOR|PATCH) +[0-9]+$")
+set(VEMB_VERSION "")
+foreach(part MAJOR MINOR PATCH)
+  string(REGEX MATCH "VEMBDLG_VERSION_${part} +([0-9]+)" found "${VEMB_VERSION_LINES}")
+  if(NOT found)
+    message(FATAL_ERROR "include/VembDlg.h lacks VEMBDLG_VERSION_${part}")
+  endif()
+  string(APPEND VEMB_VERSION ".${CMAKE_MATCH_1}")
+endforeach()
+string(SUBSTRING ${VEMB_VERSION} 1 -1 VEMB_VERSION)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/include/VembDlg.h)
+add_custom_target(dist
+                  COMMAND ${CMAKE_SOURCE_DIR}/tools/dist ${CMAKE_BINARY_DIR} ${VEMB_VERSION}
+                          ${CMAKE_BINARY_DIR}/dist
+                  USES_TERMINAL VERBATIM)
+add_dependencies(dist VembDlg VembDlg_msvc_implib VembSio simctl linksim_usb)
