@@ -11,11 +11,12 @@
 #include "machinelist/directory_info.h"
 #include "resource.h"
 
-HGLOBAL g_deleteListBlock;
 DesignEntry *g_deleteList;
 UINT g_deleteCount;
 
 namespace {
+
+HGLOBAL g_deleteListBlock;  // movable block of the delete list, or null
 
 const char DELETE_CAPTION[] = "Delete";
 
@@ -35,6 +36,29 @@ const ToolTipEntry DELETE_TOOLTIPS[] = {
     {-1, nullptr},
 };
 
+// Builds the delete list from the ticked designs, highest design number first: 1 when
+// built, 0 when nothing is listed or ticked or memory cannot be had (after a message).
+int BuildDeleteList(HWND dialog)
+{
+    HGLOBAL block;
+    DesignEntry *entries;
+    UINT count;
+    if (!BuildTickedEntryList(g_deleteSide, dialog, "Preview", &block, &entries, &count))
+        return 0;
+    // Deleting a design renumbers the designs behind it: the highest number goes first, so
+    // that every number still names the design it was read for.
+    SortDeleteList(entries, count);
+    g_deleteListBlock = block;
+    g_deleteList = entries;
+    g_deleteCount = count;
+    return 1;
+}
+
+void FreeDeleteList()
+{
+    FreeEntryList(&g_deleteListBlock, &g_deleteList, &g_deleteCount);
+}
+
 void OnDelete(HWND dialog)
 {
     // Enter reaches here while the button is disabled: nothing is ticked then.
@@ -52,16 +76,6 @@ void OnDelete(HWND dialog)
     }
     EndDialog(dialog, 1);
 }
-
-INT_PTR OpenDeleteDialog(HWND owner)
-{
-    INT_PTR result = OpenModuleDialog(IDD_DELETE_DESIGNS, owner, DeleteDesignsDlgProc);
-    EndDesignListSide(g_deleteSide);
-    DeletePreviewSurface();
-    return result;
-}
-
-}  // namespace
 
 INT_PTR CALLBACK DeleteDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
@@ -86,26 +100,15 @@ INT_PTR CALLBACK DeleteDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, 
     return DesignListDialogMessage(g_deleteSide, dialog, message, wParam, lParam);
 }
 
-int BuildDeleteList(HWND dialog)
+INT_PTR OpenDeleteDialog(HWND owner)
 {
-    HGLOBAL block;
-    DesignEntry *entries;
-    UINT count;
-    if (!BuildTickedEntryList(g_deleteSide, dialog, "Preview", &block, &entries, &count))
-        return 0;
-    // Deleting a design renumbers the designs behind it: the highest number goes first, so
-    // that every number still names the design it was read for.
-    SortDeleteList(entries, count);
-    g_deleteListBlock = block;
-    g_deleteList = entries;
-    g_deleteCount = count;
-    return 1;
+    INT_PTR result = OpenModuleDialog(IDD_DELETE_DESIGNS, owner, DeleteDesignsDlgProc);
+    EndDesignListSide(g_deleteSide);
+    DeletePreviewSurface();
+    return result;
 }
 
-void FreeDeleteList()
-{
-    FreeEntryList(&g_deleteListBlock, &g_deleteList, &g_deleteCount);
-}
+}  // namespace
 
 extern "C" BOOL WINAPI DeleteData(HWND owner)
 {

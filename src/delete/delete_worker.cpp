@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <stdio.h>
 
+#include <atomic>
+
 #include "delete/delete.h"
 #include "delete_wait_res.h"
 #include "frame/module.h"
@@ -12,25 +14,21 @@
 #include "link/usb_link.h"
 #include "machinelist/design_list.h"
 
-std::atomic<int> g_deleteCancelFlag;
-
 namespace {
 
 const char DELETE_CAPTION[] = "Delete";  // message caption and link caption
 
-void OnWorkStart(HWND dialog)
+// Raised by the wait dialog's close box on the host's thread, read by the worker before
+// each design.
+std::atomic<int> g_deleteCancelFlag;
+
+// Asks the user whether the busy machine should be tried again: 1 retry, 0 give up.
+int __stdcall MachineBusyCallback()
 {
-    if (g_workerHandle)
-        return;  // one worker per dialog
-    g_transferStatus = 1;
-    g_workerHandle = CreateThread(NULL, 0, DeleteThread, dialog, 0, NULL);
-    if (g_workerHandle)
-        return;
-    // Without a worker nothing would ever end the dialog: its close box only raises the
-    // cancel flag. It ends at once as a failed deletion, nothing deleted.
-    g_transferStatus = 0;
-    MessageBoxA(dialog, "Failed to create a thread.", DELETE_CAPTION, MB_ICONHAND);
-    EndDialog(dialog, 2);
+    return MessageBoxA(NULL, "Now busy, try again later.\n", DELETE_CAPTION,
+                       MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST) == IDRETRY
+               ? 1
+               : 0;
 }
 
 void WriteCounter(HWND dialog, UINT n)
@@ -80,6 +78,52 @@ HANDLE ResetCancelEvent()
     return cancel;
 }
 
+// Delete the entries of the delete list one by one over the link: 1 when every entry was
+// handled or the user stopped, 0 on a link failure (after the library's message).
+int SerialDelete(HWND dialog)
+{
+    HANDLE cancel = ResetCancelEvent();
+    return DeleteEntries(
+        dialog, [&] { return SIO_InitializeIO(GetComPortName(), 9600, cancel); }, Protocol_Seq_Delete,
+        DisplayMessageByReturnCode, [] { SIO_TerminateIO(); });
+}
+
+int UsbDelete(HWND dialog)
+{
+    HANDLE cancel = ResetCancelEvent();
+    return DeleteEntries(
+        dialog, [&] { return UsbInitialize(dialog, cancel); }, UsbEraseSequence,
+        UsbDisplayMessageByReturnCode, [] { UsbTerminate(); });
+}
+
+DWORD WINAPI DeleteThread(LPVOID parameter)
+{
+    HWND dialog = (HWND)parameter;
+    HANDLE cancel = g_deleteSide.cancelEvent.Take();
+    if (IsWindow(dialog)) {
+        int done = UsbInitialize(dialog, cancel) == 0 ? UsbDelete(dialog) : SerialDelete(dialog);
+        if (IsWindow(dialog))
+            PostMessageA(dialog, WM_COMMAND, done ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
+    }
+    g_deleteSide.cancelEvent.Close(cancel);
+    return 1;
+}
+
+void OnWorkStart(HWND dialog)
+{
+    if (g_workerHandle)
+        return;  // one worker per dialog
+    g_transferStatus = 1;
+    g_workerHandle = CreateThread(NULL, 0, DeleteThread, dialog, 0, NULL);
+    if (g_workerHandle)
+        return;
+    // Without a worker nothing would ever end the dialog: its close box only raises the
+    // cancel flag. It ends at once as a failed deletion, nothing deleted.
+    g_transferStatus = 0;
+    MessageBoxA(dialog, "Failed to create a thread.", DELETE_CAPTION, MB_ICONHAND);
+    EndDialog(dialog, 2);
+}
+
 }  // namespace
 
 INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -116,39 +160,3 @@ INT_PTR CALLBACK DeleteWaitDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return FALSE;
 }
 
-DWORD WINAPI DeleteThread(LPVOID parameter)
-{
-    HWND dialog = (HWND)parameter;
-    HANDLE cancel = g_deleteSide.cancelEvent.Take();
-    if (IsWindow(dialog)) {
-        int done = UsbInitialize(dialog, cancel) == 0 ? UsbDelete(dialog) : SerialDelete(dialog);
-        if (IsWindow(dialog))
-            PostMessageA(dialog, WM_COMMAND, done ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
-    }
-    g_deleteSide.cancelEvent.Close(cancel);
-    return 1;
-}
-
-int SerialDelete(HWND dialog)
-{
-    HANDLE cancel = ResetCancelEvent();
-    return DeleteEntries(
-        dialog, [&] { return SIO_InitializeIO(GetComPortName(), 9600, cancel); }, Protocol_Seq_Delete,
-        DisplayMessageByReturnCode, [] { SIO_TerminateIO(); });
-}
-
-int UsbDelete(HWND dialog)
-{
-    HANDLE cancel = ResetCancelEvent();
-    return DeleteEntries(
-        dialog, [&] { return UsbInitialize(dialog, cancel); }, UsbEraseSequence,
-        UsbDisplayMessageByReturnCode, [] { UsbTerminate(); });
-}
-
-int __stdcall MachineBusyCallback()
-{
-    return MessageBoxA(NULL, "Now busy, try again later.\n", DELETE_CAPTION,
-                       MB_RETRYCANCEL | MB_ICONQUESTION | MB_TOPMOST) == IDRETRY
-               ? 1
-               : 0;
-}

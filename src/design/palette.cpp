@@ -16,6 +16,11 @@ const PaletteEntry g_threadPalette[THREAD_PALETTE_SIZE] = {
     {73, 0xFFE505}, {74, 0xF0331F}, {75, 0x1A842D}, {76, 0x386CAE}, {77, 0xE3C4B4}, {78, 0xE3AC81},
 };
 
+static ThreadColour MakeThreadColour(uint32_t rgb)
+{
+    return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
+}
+
 ThreadColour GetThreadColour(int code)
 {
     for (const PaletteEntry &entry : g_threadPalette)

@@ -6,11 +6,6 @@
 // A colour as red, green, blue in the layout of a Win32 COLORREF (0x00BBGGRR).
 typedef uint32_t ThreadColour;
 
-inline ThreadColour MakeThreadColour(uint32_t rgb)
-{
-    return (rgb >> 16 & 0xFF) | (rgb & 0xFF00) | (rgb & 0xFF) << 16;
-}
-
 struct PaletteEntry {
     uint16_t code;
     uint32_t rgb;  // 0xRRGGBB as the thread charts print it

@@ -1,5 +1,5 @@
-#include "link/comm_settings_dlg.h"
-
+// The Communication Settings dialog (template 110) behind SetSerialCommParamDlg: the COM
+// port and the speed of the serial link, stored through the settings store.
 #include "VembDlg.h"
 #include "comm_settings_res.h"
 #include "frame/module.h"
@@ -13,6 +13,38 @@ namespace {
 const int kBaudRateButtons[] = {IDC_BAUD_4800, IDC_BAUD_9600, IDC_BAUD_19200, IDC_BAUD_38400, IDC_BAUD_57600};
 const int kBaudRateButtonCount = sizeof kBaudRateButtons / sizeof kBaudRateButtons[0];
 const int DEFAULT_BAUD_RATE_CODE = 4;
+
+void CheckBaudRateButton(HWND dialog, int code)
+{
+    // The button ids are not one range, so CheckRadioButton cannot do this.
+    if (code < 1 || code > kBaudRateButtonCount)
+        return;
+    for (int i = 0; i < kBaudRateButtonCount; ++i)
+        CheckDlgButton(dialog, kBaudRateButtons[i], i == code - 1 ? BST_CHECKED : BST_UNCHECKED);
+}
+
+int GetCheckedBaudRateCode(HWND dialog)
+{
+    for (int i = 0; i < kBaudRateButtonCount; ++i)
+        if (IsDlgButtonChecked(dialog, kBaudRateButtons[i]) == BST_CHECKED)
+            return i + 1;
+    return -1;
+}
+
+bool SaveCommSettings(HWND dialog)
+{
+    // The port is stored before the speed is looked at: a missing speed leaves the new
+    // port stored.
+    LRESULT item = SendDlgItemMessageA(dialog, IDC_COMM_PORT, CB_GETCURSEL, 0, 0);
+    if (item == CB_ERR)
+        return false;
+    if (!WriteComPort((int)item + 1))
+        return false;
+    int code = GetCheckedBaudRateCode(dialog);
+    if (code == -1)
+        return false;
+    return WriteBaudRateCode(code) != FALSE;
+}
 
 BOOL OnInitDialog(HWND dialog)
 {
@@ -62,40 +94,6 @@ BOOL OnCommand(HWND dialog, int id)
     return FALSE;
 }
 
-}  // namespace
-
-void CheckBaudRateButton(HWND dialog, int code)
-{
-    // The button ids are not one range, so CheckRadioButton cannot do this.
-    if (code < 1 || code > kBaudRateButtonCount)
-        return;
-    for (int i = 0; i < kBaudRateButtonCount; ++i)
-        CheckDlgButton(dialog, kBaudRateButtons[i], i == code - 1 ? BST_CHECKED : BST_UNCHECKED);
-}
-
-int GetCheckedBaudRateCode(HWND dialog)
-{
-    for (int i = 0; i < kBaudRateButtonCount; ++i)
-        if (IsDlgButtonChecked(dialog, kBaudRateButtons[i]) == BST_CHECKED)
-            return i + 1;
-    return -1;
-}
-
-bool SaveCommSettings(HWND dialog)
-{
-    // The port is stored before the speed is looked at: a missing speed leaves the new
-    // port stored.
-    LRESULT item = SendDlgItemMessageA(dialog, IDC_COMM_PORT, CB_GETCURSEL, 0, 0);
-    if (item == CB_ERR)
-        return false;
-    if (!WriteComPort((int)item + 1))
-        return false;
-    int code = GetCheckedBaudRateCode(dialog);
-    if (code == -1)
-        return false;
-    return WriteBaudRateCode(code) != FALSE;
-}
-
 INT_PTR CALLBACK CommSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {
     switch (message) {
@@ -111,6 +109,8 @@ INT_PTR CALLBACK CommSettingsDlgProc(HWND dialog, UINT message, WPARAM wParam, L
     }
     return FALSE;
 }
+
+}  // namespace
 
 extern "C" BOOL WINAPI SetSerialCommParamDlg(HWND owner)
 {

@@ -1,5 +1,5 @@
-#include "link/machine_version_dlg.h"
-
+// The Confirm Machine's Version dialog (template 115) behind CheckVersionDlg, and the
+// machine version it records (1 = program version 2.1 or earlier, 2 = version 2.2).
 #include "VembDlg.h"
 #include "frame/transfer_frame.h"
 #include "link/settings.h"
@@ -19,6 +19,15 @@ const char UPDATE_NOTE[] = "* We recomend you to update LS9000's program.\n"
 void SetNote(HWND dialog, const char *note)
 {
     SetDlgItemTextA(dialog, IDC_VERSION_NOTE, note);
+}
+
+int GetCheckedVersion(HWND dialog)
+{
+    if (IsDlgButtonChecked(dialog, IDC_VERSION_21) == BST_CHECKED)
+        return 1;
+    if (IsDlgButtonChecked(dialog, IDC_VERSION_22) == BST_CHECKED)
+        return 2;
+    return -1;
 }
 
 BOOL OnInitDialog(HWND dialog, int force)
@@ -65,17 +74,6 @@ BOOL OnCommand(HWND dialog, int id, int code)
     return FALSE;
 }
 
-}  // namespace
-
-int GetCheckedVersion(HWND dialog)
-{
-    if (IsDlgButtonChecked(dialog, IDC_VERSION_21) == BST_CHECKED)
-        return 1;
-    if (IsDlgButtonChecked(dialog, IDC_VERSION_22) == BST_CHECKED)
-        return 2;
-    return -1;
-}
-
 INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -89,6 +87,8 @@ INT_PTR CALLBACK VersionDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     }
     return FALSE;
 }
+
+}  // namespace
 
 extern "C" int WINAPI GetVersionCode(void)
 {

@@ -45,7 +45,9 @@ static bool ReadSettingRaw(const char *valueName, BYTE *buffer, DWORD size, DWOR
     return ok && *length <= size;
 }
 
-bool ReadSettingNumber(const char *valueName, DWORD *value)
+// A 4-byte little-endian number; false when the key cannot be opened, the value is missing
+// or its data is longer than 4 bytes (type not examined).
+static bool ReadSettingNumber(const char *valueName, DWORD *value)
 {
     BYTE bytes[4] = {};
     DWORD length;
@@ -55,12 +57,13 @@ bool ReadSettingNumber(const char *valueName, DWORD *value)
     return true;
 }
 
-bool WriteSettingNumber(const char *valueName, DWORD value)
+static bool WriteSettingNumber(const char *valueName, DWORD value)
 {
     return WriteSettingBoth(valueName, REG_DWORD, (const BYTE *)&value, sizeof value);
 }
 
-bool ReadSettingText(const char *valueName, char *buffer, DWORD size)
+// A text of at most `size` bytes with its terminator.
+static bool ReadSettingText(const char *valueName, char *buffer, DWORD size)
 {
     // The registry does not promise a terminator: data that fills the buffer without one
     // is longer than the buffer allows.
@@ -79,7 +82,7 @@ bool ReadSettingText(const char *valueName, char *buffer, DWORD size)
     return true;
 }
 
-bool WriteSettingText(const char *valueName, const char *text)
+static bool WriteSettingText(const char *valueName, const char *text)
 {
     return WriteSettingBoth(valueName, REG_SZ, (const BYTE *)text, (DWORD)strlen(text) + 1);
 }
@@ -110,7 +113,7 @@ BOOL WriteBaudRateCode(int code)
     return WriteSettingNumber(VALUE_BAUD_RATE, (DWORD)code);
 }
 
-int BaudRateFromCode(int code)
+static int BaudRateFromCode(int code)
 {
     switch (code) {
     case 1: return 4800;

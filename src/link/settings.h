@@ -14,18 +14,6 @@
 #define VALUE_RECEIVE_FOLDER "RcvPath"
 #define VALUE_MACHINE_VERSION "Protocol Ver"
 
-// ---- the storage rules, the only code that touches the keys ----
-// Reads a 4-byte little-endian number from the Tambora key; false when the key cannot be
-// opened, the value is missing or its data is longer than 4 bytes (type not examined).
-bool ReadSettingNumber(const char *valueName, DWORD *value);
-// Writes a REG_DWORD to the Brodera key, then the Tambora key; true when the Tambora
-// write succeeded.
-bool WriteSettingNumber(const char *valueName, DWORD value);
-// Reads a text of at most `size` bytes with its terminator from the Tambora key.
-bool ReadSettingText(const char *valueName, char *buffer, DWORD size);
-// Writes a REG_SZ (length + terminator) to the Brodera key, then the Tambora key.
-bool WriteSettingText(const char *valueName, const char *text);
-
 // ---- COM port and speed ----
 // The six port names "COM1".."COM6", closed by an empty entry; never freed.
 extern const char *const g_comPortNames[];
@@ -35,9 +23,8 @@ const char *ReadComPort();              // "COM1".."COM6" for a stored 1..6, els
 int ReadBaudRateCode();                 // stored 1..5, else -1
 BOOL WriteComPort(int portNumber);
 BOOL WriteBaudRateCode(int code);
-int BaudRateFromCode(int code);         // 1 4800, 2 9600, 3 19200, 5 57600, else 38400
 const char *GetComPortName();           // ReadComPort or "COM1"; never empty
-int GetBaudRate();                      // speed of the stored code, 38400 when none
+int GetBaudRate();                      // stored code 1 4800, 2 9600, 3 19200, 5 57600, else 38400
 
 // ---- receive folder ----
 BOOL ReadReceiveFolder(char *buffer);   // buffer of MAX_PATH bytes

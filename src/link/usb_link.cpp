@@ -91,11 +91,6 @@ void UnloadUsbLibrary()
     }
 }
 
-bool UsbLibraryLoaded()
-{
-    return g_usbLibrary != NULL;
-}
-
 UsbLockCounts GetUsbLockCounts()
 {
     return g_usbLockCounts;

@@ -11,8 +11,6 @@ enum { USB_GUARD_ABSENT = -3 };
 
 int LoadUsbLibrary();
 void UnloadUsbLibrary();
-// True while the library is loaded and bound (for tests and diagnostics).
-bool UsbLibraryLoaded();
 
 int UsbInitialize(HWND owner, HANDLE cancel);
 int UsbEventProc(HWND window, WPARAM wParam, LPARAM lParam);

@@ -123,6 +123,141 @@ unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failed
     return records;
 }
 
+int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *texts, int columns, int index)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
+    lvi.iItem = index;
+    lvi.iImage = image;
+    lvi.lParam = itemData;
+    lvi.pszText = const_cast<char *>(texts[0]);
+    int inserted = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&lvi);
+    for (int column = 1; column < columns && inserted >= 0; ++column) {
+        LVITEMA sub = {};
+        sub.mask = LVIF_TEXT;
+        sub.iItem = inserted;
+        sub.iSubItem = column;
+        sub.pszText = const_cast<char *>(texts[column]);
+        SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&sub);
+    }
+    return inserted;
+}
+
+// True when the item's check box is ticked (any state image but the unticked one).
+bool IsDesignTicked(HWND list, int item)
+{
+    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK);
+    return StateImage(state) != UNTICKED_IMAGE;
+}
+
+// The item's text (at most 260 characters) and its item data.
+bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData)
+{
+    LVITEMA lvi = {};
+    lvi.mask = LVIF_TEXT | LVIF_PARAM;
+    lvi.iItem = item;
+    lvi.pszText = text;
+    lvi.cchTextMax = 261;
+    text[0] = '\0';
+    if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi))
+        return false;
+    text[260] = '\0';
+    *itemData = lvi.lParam;
+    return true;
+}
+
+int HitTestDesignList(DesignListSide &side)
+{
+    LVHITTESTINFO info = {};
+    GetCursorPos(&info.pt);
+    ScreenToClient(side.listView, &info.pt);
+    info.flags = LVHT_ONITEM;
+    int item = (int)SendMessageA(side.listView, LVM_HITTEST, 0, (LPARAM)&info);
+    return item >= 0 && (info.flags & LVHT_ONITEM) ? item : -1;
+}
+
+void CountSelectedDesigns(DesignListSide &side, HWND dialog)
+{
+    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
+    int count = ItemCount(side.listView);
+    if (count <= 0)
+        return;  // RefreshDesignSelection writes the label
+    UINT selected = 0;
+    for (int i = 0; i < count; ++i)
+        selected += IsDesignTicked(side.listView, i);
+    side.selectedCount = selected;
+    if (selected > 0)
+        EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+    char label[64];
+    sprintf(label, "Selected designs : %d", (int)selected);
+    SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, label);
+}
+
+// While the list is filled or sorted, every inserted item and every restored tick makes
+// the list send LVN_ITEMCHANGED; recounting all items for each of them costs time that
+// grows with the square of the list. The callers refresh once when the list is complete,
+// which ends in the same counts, label and item data, so the notifications are let pass
+// meanwhile and the list is not redrawn until it is whole.
+class ListRebuild {
+public:
+    explicit ListRebuild(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
+    {
+        side_.rebuilding = true;
+    }
+    ~ListRebuild()
+    {
+        if (outer_)
+            side_.rebuilding = false;
+    }
+    ListRebuild(const ListRebuild &) = delete;
+    ListRebuild &operator=(const ListRebuild &) = delete;
+
+private:
+    DesignListSide &side_;
+    bool outer_;
+    RedrawPause redraw_{side_.listView};
+};
+
+void SortDesignList(DesignListSide &side)
+{
+    HWND list = side.listView;
+    ListRebuild rebuild(side);
+    int count = ItemCount(list);
+    int mark = (int)SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0);
+    if (count <= 0)
+        return;
+    DesignSortRecord *records = (DesignSortRecord *)calloc((size_t)count, sizeof(DesignSortRecord));
+    if (!records)
+        return;  // the list stays in file order
+    for (int i = 0; i < count; ++i) {
+        DesignSortRecord &r = records[i];
+        LVITEMA lvi = {};
+        lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+        lvi.iItem = i;
+        lvi.pszText = r.name;
+        lvi.cchTextMax = DESIGN_LIST_TEXT_SIZE;
+        lvi.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
+        SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi);
+        r.index = i;
+        r.image = lvi.iImage;
+        r.itemData = (uint32_t)lvi.lParam;
+        r.checked = (uint32_t)(StateImage(lvi.state) - 1);
+        r.selected = lvi.state & LVIS_SELECTED;
+    }
+    SortDesignSnapshots(records, (size_t)count);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    for (int j = 0; j < count; ++j) {
+        const DesignSortRecord &r = records[j];
+        const char *texts[] = {r.name};
+        InsertListRow(list, r.image, (LPARAM)r.itemData, texts, 1, j);
+        SetItemState(list, j, INDEXTOSTATEIMAGEMASK(r.checked + 1), LVIS_STATEIMAGEMASK);
+        SetItemState(list, j, r.selected, LVIS_SELECTED);
+        if (r.index == mark)
+            SendMessageA(list, LVM_ENSUREVISIBLE, j, FALSE);
+    }
+    free(records);
+}
+
 }  // namespace
 
 DesignListSide g_receiveSide(RECEIVE_TITLES, "Upload", "Directory Information", "Directory Infomation",
@@ -168,31 +303,6 @@ void InitDesignList(DesignListSide &side, HWND dialog)
     RefreshDesignSelection(side, dialog);
 }
 
-// While the list is filled or sorted, every inserted item and every restored tick makes
-// the list send LVN_ITEMCHANGED; recounting all items for each of them costs time that
-// grows with the square of the list. The callers refresh once when the list is complete,
-// which ends in the same counts, label and item data, so the notifications are let pass
-// meanwhile and the list is not redrawn until it is whole.
-class ListRebuild {
-public:
-    explicit ListRebuild(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
-    {
-        side_.rebuilding = true;
-    }
-    ~ListRebuild()
-    {
-        if (outer_)
-            side_.rebuilding = false;
-    }
-    ListRebuild(const ListRebuild &) = delete;
-    ListRebuild &operator=(const ListRebuild &) = delete;
-
-private:
-    DesignListSide &side_;
-    bool outer_;
-    RedrawPause redraw_{side_.listView};
-};
-
 void FillDesignList(DesignListSide &side, HWND dialog)
 {
     HWND list = side.listView;
@@ -221,63 +331,6 @@ void FillDesignList(DesignListSide &side, HWND dialog)
     }
     // Whoever reads the file deletes it, whatever came of the reading.
     DeleteFileA(path);
-}
-
-void SortDesignList(DesignListSide &side)
-{
-    HWND list = side.listView;
-    ListRebuild rebuild(side);
-    int count = ItemCount(list);
-    int mark = (int)SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0);
-    if (count <= 0)
-        return;
-    DesignSortRecord *records = (DesignSortRecord *)calloc((size_t)count, sizeof(DesignSortRecord));
-    if (!records)
-        return;  // the list stays in file order
-    for (int i = 0; i < count; ++i) {
-        DesignSortRecord &r = records[i];
-        LVITEMA lvi = {};
-        lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
-        lvi.iItem = i;
-        lvi.pszText = r.name;
-        lvi.cchTextMax = DESIGN_LIST_TEXT_SIZE;
-        lvi.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
-        SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi);
-        r.index = i;
-        r.image = lvi.iImage;
-        r.itemData = (uint32_t)lvi.lParam;
-        r.checked = (uint32_t)(StateImage(lvi.state) - 1);
-        r.selected = lvi.state & LVIS_SELECTED;
-    }
-    SortDesignSnapshots(records, (size_t)count);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (int j = 0; j < count; ++j) {
-        const DesignSortRecord &r = records[j];
-        const char *texts[] = {r.name};
-        InsertListRow(list, r.image, (LPARAM)r.itemData, texts, 1, j);
-        SetItemState(list, j, INDEXTOSTATEIMAGEMASK(r.checked + 1), LVIS_STATEIMAGEMASK);
-        SetItemState(list, j, r.selected, LVIS_SELECTED);
-        if (r.index == mark)
-            SendMessageA(list, LVM_ENSUREVISIBLE, j, FALSE);
-    }
-    free(records);
-}
-
-void CountSelectedDesigns(DesignListSide &side, HWND dialog)
-{
-    EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
-    int count = ItemCount(side.listView);
-    if (count <= 0)
-        return;  // RefreshDesignSelection writes the label
-    UINT selected = 0;
-    for (int i = 0; i < count; ++i)
-        selected += IsDesignTicked(side.listView, i);
-    side.selectedCount = selected;
-    if (selected > 0)
-        EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
-    char label[64];
-    sprintf(label, "Selected designs : %d", (int)selected);
-    SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, label);
 }
 
 BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog)
@@ -317,57 +370,6 @@ void SetAllDesignChecks(DesignListSide &side, int ticked)
     int count = ItemCount(side.listView);
     for (int i = 0; i < count; ++i)
         SetItemState(side.listView, i, INDEXTOSTATEIMAGEMASK(ticked + 1), LVIS_STATEIMAGEMASK);
-}
-
-int HitTestDesignList(DesignListSide &side)
-{
-    LVHITTESTINFO info = {};
-    GetCursorPos(&info.pt);
-    ScreenToClient(side.listView, &info.pt);
-    info.flags = LVHT_ONITEM;
-    int item = (int)SendMessageA(side.listView, LVM_HITTEST, 0, (LPARAM)&info);
-    return item >= 0 && (info.flags & LVHT_ONITEM) ? item : -1;
-}
-
-int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *texts, int columns, int index)
-{
-    LVITEMA lvi = {};
-    lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
-    lvi.iItem = index;
-    lvi.iImage = image;
-    lvi.lParam = itemData;
-    lvi.pszText = const_cast<char *>(texts[0]);
-    int inserted = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&lvi);
-    for (int column = 1; column < columns && inserted >= 0; ++column) {
-        LVITEMA sub = {};
-        sub.mask = LVIF_TEXT;
-        sub.iItem = inserted;
-        sub.iSubItem = column;
-        sub.pszText = const_cast<char *>(texts[column]);
-        SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&sub);
-    }
-    return inserted;
-}
-
-bool IsDesignTicked(HWND list, int item)
-{
-    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK);
-    return StateImage(state) != UNTICKED_IMAGE;
-}
-
-bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData)
-{
-    LVITEMA lvi = {};
-    lvi.mask = LVIF_TEXT | LVIF_PARAM;
-    lvi.iItem = item;
-    lvi.pszText = text;
-    lvi.cchTextMax = 261;
-    text[0] = '\0';
-    if (!SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi))
-        return false;
-    text[260] = '\0';
-    *itemData = lvi.lParam;
-    return true;
 }
 
 void ReloadDesignList(DesignListSide &side, HWND dialog)

@@ -69,26 +69,15 @@ void EndDesignListSide(DesignListSide &side);
 // modal progress dialog. FALSE (after "Failed to create Window.") only when the dialog
 // cannot be created; TRUE whatever the upload's outcome. Sets the last previewed item to -1.
 BOOL RunDirectoryUploadDlg(DesignListSide &side, HWND owner);
-INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog);
-BOOL SerialDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel);
-BOOL UsbDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel);
 // Moves the progress bar of the side's progress dialog to done / total; returns 1.
 int TransferProgressCallback(DesignListSide &side, DWORD done, DWORD total);
 
 // ---- the list ----
 void InitDesignList(DesignListSide &side, HWND dialog);
 void FillDesignList(DesignListSide &side, HWND dialog);
-void SortDesignList(DesignListSide &side);
 BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog);
-void CountSelectedDesigns(DesignListSide &side, HWND dialog);
 void SetAllDesignChecks(DesignListSide &side, int ticked);
-int HitTestDesignList(DesignListSide &side);
-int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *texts, int columns, int index);
-// True when the item's check box is ticked (any state image but the unticked one).
-bool IsDesignTicked(HWND list, int item);
-// The item's text (at most 260 characters) and its item data.
-bool ReadDesignItem(HWND list, int item, char text[261], LPARAM *itemData);
 
 // After a click on a location control (the location code already set): a fresh directory
 // upload, then the preview cleared and the list filled, sorted and counted again.
@@ -115,17 +104,9 @@ void InitDesignListDialog(DesignListSide &side, HWND dialog);
 // CMD_LIST_LOAD, Show Preview, Cancel and the buttons of the two memories. TRUE when the
 // message is one of these.
 BOOL DesignListDialogMessage(DesignListSide &side, HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// A click on "Built-in", "ATA PC Card" or "Select Open/Save folder." (their state already
-// changed): the check box enabled, the location code of the memory chosen, 4 more with the
-// Open/Save folder ticked, and the list reloaded.
-void ChooseMemoryLocation(DesignListSide &side, HWND dialog);
 
 // ---- preview of a stored design (progress dialog 105 again) ----
 // Show Preview (command 1002): fetches the current item into "$$UPLPrv.tmp", draws it when
 // its name is a design's, clears the preview box when the fetch failed, deletes the file.
 void ShowStoredDesignPreview(DesignListSide &side, HWND dialog);
-INT_PTR CALLBACK PreviewFetchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 DWORD PreviewFetchThread(DesignListSide &side, HWND dialog);
-BOOL SerialPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel);
-BOOL UsbPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel);
-BOOL IsPreviewableName(HWND list, int item);

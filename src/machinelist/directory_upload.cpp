@@ -61,12 +61,44 @@ void OnFetchStart(HWND dialog, DesignListSide &side, const FetchDialogRole &role
     side.fetchWorker = thread;
 }
 
-}  // namespace
-
+// The side a progress dialog 105 works for.
 DesignListSide &FetchDialogSide(HWND dialog)
 {
     return *reinterpret_cast<DesignListSide *>(GetWindowLongPtrA(dialog, DWLP_USER));
 }
+
+INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return FetchDialogMessage(dialog, message, wParam, lParam, DIRECTORY_UPLOAD_ROLE);
+}
+
+BOOL SerialDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
+{
+    ResetEvent(cancel);
+    side.progressTarget = dialog;
+    char path[MAX_PATH];
+    CopyTempFilePath(DIRECTORY_FILE, path);
+    int location = side.locationCode;
+    VembProgressCallback progress = side.transferProgress;
+    return RunSerialLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
+               return Protocol_Seq_DirUpload(GetBaudRate(), path, location, detail, progress);
+           }) == 0;
+}
+
+BOOL UsbDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
+{
+    ResetEvent(cancel);
+    side.progressTarget = dialog;
+    char path[MAX_PATH];
+    CopyTempFilePath(DIRECTORY_FILE, path);
+    int location = side.locationCode;
+    VembProgressCallback progress = side.transferProgress;
+    return RunUsbLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
+               return UsbDirUploadSequence(path, location, detail, progress);
+           }) == 0;
+}
+
+}  // namespace
 
 INT_PTR RunFetchDialog(DesignListSide &side, HWND owner, DLGPROC procedure)
 {
@@ -121,11 +153,6 @@ BOOL RunDirectoryUploadDlg(DesignListSide &side, HWND owner)
     return TRUE;
 }
 
-INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    return FetchDialogMessage(dialog, message, wParam, lParam, DIRECTORY_UPLOAD_ROLE);
-}
-
 DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog)
 {
     HANDLE cancel = side.cancelEvent.Take();
@@ -141,32 +168,6 @@ DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog)
         side.cancelEvent.Close(cancel);
     }
     return 1;
-}
-
-BOOL SerialDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int location = side.locationCode;
-    VembProgressCallback progress = side.transferProgress;
-    return RunSerialLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
-               return Protocol_Seq_DirUpload(GetBaudRate(), path, location, detail, progress);
-           }) == 0;
-}
-
-BOOL UsbDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int location = side.locationCode;
-    VembProgressCallback progress = side.transferProgress;
-    return RunUsbLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
-               return UsbDirUploadSequence(path, location, detail, progress);
-           }) == 0;
 }
 
 int TransferProgressCallback(DesignListSide &side, DWORD done, DWORD total)

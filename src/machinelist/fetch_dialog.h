@@ -22,6 +22,3 @@ INT_PTR RunFetchDialog(DesignListSide &side, HWND owner, DLGPROC procedure);
 INT_PTR FetchDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam,
                            const FetchDialogRole &role);
 
-// The side a progress dialog 105 works for.
-DesignListSide &FetchDialogSide(HWND dialog);
-

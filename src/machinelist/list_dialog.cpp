@@ -25,6 +25,16 @@ void OnPaint(HWND dialog)
     ShowPreview(dialog);
 }
 
+// A click on "Built-in", "ATA PC Card" or "Select Open/Save folder." (their state already
+// changed): the check box enabled, the location code of the memory chosen, 4 more with the
+// Open/Save folder ticked, and the list reloaded.
+void ChooseMemoryLocation(DesignListSide &side, HWND dialog)
+{
+    EnableWindow(GetDlgItem(dialog, IDC_LOCATION_OPEN_SAVE), TRUE);
+    int memory = IsChecked(dialog, IDC_LOCATION_BUILT_IN) ? 1 : 2;
+    side.locationCode = (IsChecked(dialog, IDC_LOCATION_OPEN_SAVE) ? 4 : 0) + memory;
+    ReloadDesignList(side, dialog);
+}
 BOOL OnCommand(DesignListSide &side, HWND dialog, int id)
 {
     switch (id) {
@@ -86,10 +96,3 @@ BOOL DesignListDialogMessage(DesignListSide &side, HWND dialog, UINT message, WP
     return FALSE;
 }
 
-void ChooseMemoryLocation(DesignListSide &side, HWND dialog)
-{
-    EnableWindow(GetDlgItem(dialog, IDC_LOCATION_OPEN_SAVE), TRUE);
-    int memory = IsChecked(dialog, IDC_LOCATION_BUILT_IN) ? 1 : 2;
-    side.locationCode = (IsChecked(dialog, IDC_LOCATION_OPEN_SAVE) ? 4 : 0) + memory;
-    ReloadDesignList(side, dialog);
-}

@@ -41,49 +41,16 @@ bool BuildPreviewRequest(DesignListSide &side, DesignEntry request[2])
     return true;
 }
 
-}  // namespace
-
-void ShowStoredDesignPreview(DesignListSide &side, HWND dialog)
+BOOL IsPreviewableName(HWND list, int item)
 {
-    int count = (int)SendMessageA(side.listView, LVM_GETITEMCOUNT, 0, 0);
-    if (count <= 0)
-        return;
-    // A reload keeps the current item; when the new list is shorter it names no design,
-    // and there is nothing to fetch: the command does nothing, as on an empty list.
-    if (side.currentItem < 0 || side.currentItem >= count)
-        return;
-    INT_PTR result = RunFetchDialog(side, dialog, PreviewFetchDlgProc);
-    char path[MAX_PATH];
-    CopyTempFilePath(PREVIEW_FILE, path);
-    if (result == 1) {
-        // Another extension was fetched all the same, but is not drawn: the box keeps
-        // what it showed before.
-        if (IsPreviewableName(side.listView, side.currentItem))
-            DrawDesignPreview(dialog, path);
-    } else {
-        ClearPreview(dialog);
-    }
-    DeleteFileA(path);
-    side.lastPreviewedItem = side.currentItem;
+    char name[261];
+    GetListItemText(list, item, 0, name, sizeof name);
+    name[260] = '\0';
+    return HasExtension(name, "vbd") || HasExtension(name, "ptn");
 }
-
 INT_PTR CALLBACK PreviewFetchDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return FetchDialogMessage(dialog, message, wParam, lParam, PREVIEW_FETCH_ROLE);
-}
-
-DWORD PreviewFetchThread(DesignListSide &side, HWND dialog)
-{
-    HANDLE cancel = side.cancelEvent.Take();
-    ScopedLock held(IfCreated(side.previewLock));
-    if (IsWindow(dialog)) {
-        BOOL written = UsbInitialize(dialog, cancel) == 0 ? UsbPreviewFetch(side, dialog, cancel)
-                                                          : SerialPreviewFetch(side, dialog, cancel);
-        if (IsWindow(dialog))
-            PostMessageA(dialog, WM_COMMAND, written ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
-    }
-    side.cancelEvent.Close(cancel);
-    return 1;
 }
 
 BOOL SerialPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel)
@@ -111,10 +78,43 @@ BOOL UsbPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel)
                       [&](DWORD *detail) { return UsbUploadSequence(request, 1, detail, progress); }) == 0;
 }
 
-BOOL IsPreviewableName(HWND list, int item)
+}  // namespace
+
+void ShowStoredDesignPreview(DesignListSide &side, HWND dialog)
 {
-    char name[261];
-    GetListItemText(list, item, 0, name, sizeof name);
-    name[260] = '\0';
-    return HasExtension(name, "vbd") || HasExtension(name, "ptn");
+    int count = (int)SendMessageA(side.listView, LVM_GETITEMCOUNT, 0, 0);
+    if (count <= 0)
+        return;
+    // A reload keeps the current item; when the new list is shorter it names no design,
+    // and there is nothing to fetch: the command does nothing, as on an empty list.
+    if (side.currentItem < 0 || side.currentItem >= count)
+        return;
+    INT_PTR result = RunFetchDialog(side, dialog, PreviewFetchDlgProc);
+    char path[MAX_PATH];
+    CopyTempFilePath(PREVIEW_FILE, path);
+    if (result == 1) {
+        // Another extension was fetched all the same, but is not drawn: the box keeps
+        // what it showed before.
+        if (IsPreviewableName(side.listView, side.currentItem))
+            DrawDesignPreview(dialog, path);
+    } else {
+        ClearPreview(dialog);
+    }
+    DeleteFileA(path);
+    side.lastPreviewedItem = side.currentItem;
 }
+
+DWORD PreviewFetchThread(DesignListSide &side, HWND dialog)
+{
+    HANDLE cancel = side.cancelEvent.Take();
+    ScopedLock held(IfCreated(side.previewLock));
+    if (IsWindow(dialog)) {
+        BOOL written = UsbInitialize(dialog, cancel) == 0 ? UsbPreviewFetch(side, dialog, cancel)
+                                                          : SerialPreviewFetch(side, dialog, cancel);
+        if (IsWindow(dialog))
+            PostMessageA(dialog, WM_COMMAND, written ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
+    }
+    side.cancelEvent.Close(cancel);
+    return 1;
+}
+

@@ -49,6 +49,49 @@ void ReadReceiveFolderSetting()
     WriteReceiveFolder(g_receiveFolder);
 }
 
+int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
+{
+    switch (message) {
+    case BFFM_INITIALIZED:
+        CenterWindow(window);
+        if (data)
+            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
+        break;
+    case BFFM_SELCHANGED:
+        ZeroMemory(g_browseStatus, sizeof g_browseStatus);
+        SHGetPathFromIDListA((LPCITEMIDLIST)parameter, g_browseStatus);
+        SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, (LPARAM)g_browseStatus);
+        break;
+    }
+    return 0;
+}
+
+void BrowseReceiveFolder(HWND dialog)
+{
+    char path[VEMB_NAME_FIELD];
+    lstrcpynA(path, g_receiveFolder, sizeof path);
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = dialog;
+    browse.pidlRoot = NULL;  // the desktop
+    browse.pszDisplayName = path;
+    browse.lpszTitle = "Select the folder to store the received embroidery data.";
+    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT;
+    browse.lpfn = BrowseFolderCallback;
+    browse.lParam = (LPARAM)g_receiveFolder;
+    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
+    if (!chosen)
+        return;
+    // A path needs up to MAX_PATH characters; the buffer holds them.
+    path[0] = '\0';
+    BOOL isFolder = SHGetPathFromIDListA(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!isFolder || path[0] == '\0')
+        return;  // not a file-system folder
+    lstrcpynA(g_receiveFolder, path, sizeof g_receiveFolder);
+    WriteReceiveFolder(g_receiveFolder);
+    SetDlgItemTextA(dialog, IDC_RECEIVE_FOLDER, g_receiveFolder);
+}
+
 BOOL OnInitDialog(HWND dialog)
 {
     ReadReceiveFolderSetting();
@@ -87,6 +130,19 @@ bool OnCommand(HWND dialog, int id)
     return false;
 }
 
+INT_PTR CALLBACK ReceiveDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(dialog);
+    case WM_COMMAND:
+        if (!OnCommand(dialog, LOWORD(wParam)))
+            DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
+        return TRUE;  // also for the commands that are ignored
+    }
+    return DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
+}
+
 // Opens the dialog inside the transfer frame; once it has closed, the receive step runs
 // on the list that "Receive" built, and the list is freed.
 INT_PTR OpenReceiveDialogs(HWND owner)
@@ -104,62 +160,6 @@ INT_PTR OpenReceiveDialogs(HWND owner)
 }
 
 }  // namespace
-
-INT_PTR CALLBACK ReceiveDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(dialog);
-    case WM_COMMAND:
-        if (!OnCommand(dialog, LOWORD(wParam)))
-            DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
-        return TRUE;  // also for the commands that are ignored
-    }
-    return DesignListDialogMessage(g_receiveSide, dialog, message, wParam, lParam);
-}
-
-void BrowseReceiveFolder(HWND dialog)
-{
-    char path[VEMB_NAME_FIELD];
-    lstrcpynA(path, g_receiveFolder, sizeof path);
-    BROWSEINFOA browse = {};
-    browse.hwndOwner = dialog;
-    browse.pidlRoot = NULL;  // the desktop
-    browse.pszDisplayName = path;
-    browse.lpszTitle = "Select the folder to store the received embroidery data.";
-    browse.ulFlags = BIF_RETURNONLYFSDIRS | BIF_DONTGOBELOWDOMAIN | BIF_STATUSTEXT;
-    browse.lpfn = BrowseFolderCallback;
-    browse.lParam = (LPARAM)g_receiveFolder;
-    LPITEMIDLIST chosen = SHBrowseForFolderA(&browse);
-    if (!chosen)
-        return;
-    // A path needs up to MAX_PATH characters; the buffer holds them.
-    path[0] = '\0';
-    BOOL isFolder = SHGetPathFromIDListA(chosen, path);
-    CoTaskMemFree(chosen);
-    if (!isFolder || path[0] == '\0')
-        return;  // not a file-system folder
-    lstrcpynA(g_receiveFolder, path, sizeof g_receiveFolder);
-    WriteReceiveFolder(g_receiveFolder);
-    SetDlgItemTextA(dialog, IDC_RECEIVE_FOLDER, g_receiveFolder);
-}
-
-int CALLBACK BrowseFolderCallback(HWND window, UINT message, LPARAM parameter, LPARAM data)
-{
-    switch (message) {
-    case BFFM_INITIALIZED:
-        CenterWindow(window);
-        if (data)
-            SendMessageA(window, BFFM_SETSELECTIONA, TRUE, data);
-        break;
-    case BFFM_SELCHANGED:
-        ZeroMemory(g_browseStatus, sizeof g_browseStatus);
-        SHGetPathFromIDListA((LPCITEMIDLIST)parameter, g_browseStatus);
-        SendMessageA(window, BFFM_SETSTATUSTEXTA, 0, (LPARAM)g_browseStatus);
-        break;
-    }
-    return 0;
-}
 
 extern "C" BOOL WINAPI UploadData(HWND owner)
 {

@@ -9,6 +9,7 @@
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/link_run.h"
+#include "frame/sync.h"
 #include "machinelist/design_list.h"
 #include "machinelist/progress_percent.h"
 #include "receive/receive.h"
@@ -17,14 +18,18 @@
 #include "resource.h"
 
 char g_receiveFolder[VEMB_NAME_FIELD];
-HGLOBAL g_receiveListBlock;
 DesignEntry *g_receiveList;
 UINT g_receiveCount;
-HWND g_receiveProgressWindow;
-HWND g_receiveAnimation;
-CancelEventSlot g_receiveCancel;
 
 namespace {
+
+// Posted by the worker to dialog 106 when it ends; lParam carries the worker's result.
+enum { WM_RECEIVE_FINISHED = WM_USER + 50 };
+
+HGLOBAL g_receiveListBlock;        // movable block of the receive list, or null
+HWND g_receiveProgressWindow;      // dialog 106 while it runs
+HWND g_receiveAnimation;           // its animation control while it may play
+CancelEventSlot g_receiveCancel;   // created by Start, closed by the worker
 
 const char RECEIVING_CAPTION[] = "Receiving";  // message caption and link caption
 const char UPLOAD_CAPTION[] = "Upload";
@@ -63,6 +68,64 @@ void StopAnimation()
     SendMessageA(g_receiveAnimation, ACM_STOP, 0, 0);
     SendMessageA(g_receiveAnimation, ACM_OPENA, 0, 0);  // closes the clip
     g_receiveAnimation = NULL;
+}
+
+int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
+{
+    char counter[32];
+    snprintf(counter, sizeof counter, "%d  /  %d", (int)(index + 1), (int)count);
+    SetDlgItemTextA(g_receiveProgressWindow, IDC_RECEIVE_COUNTER, counter);
+    SendDlgItemMessageA(g_receiveProgressWindow, IDC_RECEIVE_PROGRESS_BAR, PBM_SETPOS,
+                        ProgressPercent(done, total), 0);
+    return 1;
+}
+int SerialReceive(HWND dialog, HANDLE cancel)
+{
+    RunSerialLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
+        return Protocol_Seq_Upload(GetBaudRate(), g_receiveList, (int)g_receiveCount, detail,
+                                   ReceiveProgressCallback);
+    });
+    return 0;
+}
+
+int UsbReceive(HWND dialog, HANDLE cancel)
+{
+    RunUsbLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
+        return UsbUploadSequence(g_receiveList, (int)g_receiveCount, detail, ReceiveProgressCallback);
+    });
+    return 0;
+}
+
+DWORD WINAPI ReceiveThread(LPVOID parameter)
+{
+    HWND dialog = (HWND)parameter;
+    HANDLE cancel = g_receiveCancel.Take();
+    if (IsWindow(dialog)) {
+        int result =
+            UsbInitialize(dialog, cancel) == 0 ? UsbReceive(dialog, cancel) : SerialReceive(dialog, cancel);
+        if (IsWindow(dialog))
+            PostMessageA(dialog, WM_RECEIVE_FINISHED, 0, result);
+    }
+    // After the post: the dialog may still set the event (close box, completion), which
+    // the slot's lock keeps apart from this close.
+    g_receiveCancel.Close(cancel);
+    return 1;
+}
+
+int StartReceiveWorker(HWND dialog)
+{
+    if (!g_receiveCancel.Put()) {
+        MessageBoxA(dialog, "Failed to create event object.", UPLOAD_CAPTION, MB_ICONHAND);
+        return 0;
+    }
+    g_receiveCancel.Reset();
+    g_workerHandle = CreateThread(NULL, 0, ReceiveThread, dialog, 0, NULL);
+    if (!g_workerHandle) {
+        g_receiveCancel.Discard();  // no worker took it
+        MessageBoxA(dialog, "Failed to create a thread.", UPLOAD_CAPTION, MB_ICONHAND);
+        return 0;
+    }
+    return 1;
 }
 
 BOOL OnProgressInit(HWND dialog)
@@ -124,6 +187,29 @@ void OnReceiveFinished(HWND dialog)
     EndDialog(dialog, 1);
 }
 
+INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnProgressInit(dialog);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK)
+            OnStart(dialog);
+        else if (LOWORD(wParam) == IDCANCEL)
+            PostClose(dialog);
+        return TRUE;
+    case WM_PAINT:
+        return PaintNothing(dialog);
+    case WM_CLOSE:
+        OnProgressClose(dialog);
+        return TRUE;
+    case WM_RECEIVE_FINISHED:
+        OnReceiveFinished(dialog);
+        return TRUE;
+    }
+    return FALSE;
+}
+
 }  // namespace
 
 int BuildReceiveList(HWND dialog)
@@ -174,84 +260,3 @@ INT_PTR ReceiveSelectedDesigns(HWND owner, DesignEntry *list, UINT count)
     return result;
 }
 
-INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
-{
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnProgressInit(dialog);
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK)
-            OnStart(dialog);
-        else if (LOWORD(wParam) == IDCANCEL)
-            PostClose(dialog);
-        return TRUE;
-    case WM_PAINT:
-        return PaintNothing(dialog);
-    case WM_CLOSE:
-        OnProgressClose(dialog);
-        return TRUE;
-    case WM_RECEIVE_FINISHED:
-        OnReceiveFinished(dialog);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-int StartReceiveWorker(HWND dialog)
-{
-    if (!g_receiveCancel.Put()) {
-        MessageBoxA(dialog, "Failed to create event object.", UPLOAD_CAPTION, MB_ICONHAND);
-        return 0;
-    }
-    g_receiveCancel.Reset();
-    g_workerHandle = CreateThread(NULL, 0, ReceiveThread, dialog, 0, NULL);
-    if (!g_workerHandle) {
-        g_receiveCancel.Discard();  // no worker took it
-        MessageBoxA(dialog, "Failed to create a thread.", UPLOAD_CAPTION, MB_ICONHAND);
-        return 0;
-    }
-    return 1;
-}
-
-DWORD WINAPI ReceiveThread(LPVOID parameter)
-{
-    HWND dialog = (HWND)parameter;
-    HANDLE cancel = g_receiveCancel.Take();
-    if (IsWindow(dialog)) {
-        int result =
-            UsbInitialize(dialog, cancel) == 0 ? UsbReceive(dialog, cancel) : SerialReceive(dialog, cancel);
-        if (IsWindow(dialog))
-            PostMessageA(dialog, WM_RECEIVE_FINISHED, 0, result);
-    }
-    // After the post: the dialog may still set the event (close box, completion), which
-    // the slot's lock keeps apart from this close.
-    g_receiveCancel.Close(cancel);
-    return 1;
-}
-
-int SerialReceive(HWND dialog, HANDLE cancel)
-{
-    RunSerialLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
-        return Protocol_Seq_Upload(GetBaudRate(), g_receiveList, (int)g_receiveCount, detail,
-                                   ReceiveProgressCallback);
-    });
-    return 0;
-}
-
-int UsbReceive(HWND dialog, HANDLE cancel)
-{
-    RunUsbLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
-        return UsbUploadSequence(g_receiveList, (int)g_receiveCount, detail, ReceiveProgressCallback);
-    });
-    return 0;
-}
-
-int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
-{
-    char counter[32];
-    snprintf(counter, sizeof counter, "%d  /  %d", (int)(index + 1), (int)count);
-    SetDlgItemTextA(g_receiveProgressWindow, IDC_RECEIVE_COUNTER, counter);
-    SendDlgItemMessageA(g_receiveProgressWindow, IDC_RECEIVE_PROGRESS_BAR, PBM_SETPOS,
-                        ProgressPercent(done, total), 0);
-    return 1;
-}

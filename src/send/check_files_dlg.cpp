@@ -36,6 +36,39 @@ int ReadStoredCount(const char *path)
     return ok ? (int)count : 0;
 }
 
+int SerialCheckFiles(HWND dialog)
+{
+    g_sendCancel.Reset();
+    char path[MAX_PATH];
+    CopyTempFilePath(DIRECTORY_FILE, path);
+    int code = RunSerialLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
+        return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
+    });
+    return code == 0 ? 1 : 0;
+}
+
+int UsbCheckFiles(HWND dialog)
+{
+    g_sendCancel.Reset();
+    char path[MAX_PATH];
+    CopyTempFilePath(DIRECTORY_FILE, path);
+    int code = RunUsbLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
+        return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
+    });
+    return code == 0 ? 1 : 0;
+}
+DWORD WINAPI CheckFilesThread(LPVOID param)
+{
+    HWND dialog = (HWND)param;
+    g_sendCancel.Reset();
+    if (!IsWindow(dialog))
+        return 1;
+    int result = UsbInitialize(dialog, g_sendCancel.Current()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
+    if (IsWindow(dialog))
+        PostMessageA(dialog, WM_COMMAND, result ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
+    return 1;
+}
+
 BOOL OnInitDialog(HWND dialog)
 {
     CenterWindow(dialog);
@@ -56,21 +89,6 @@ void OnWorkStart(HWND dialog)
     // failed upload (no directory information).
     if (!g_checkFilesThread)
         EndDialog(dialog, 2);
-}
-
-}  // namespace
-
-int CountStoredDesigns(HWND dialog)
-{
-    INT_PTR result = OpenModuleDialog(IDD_CHECK_FILES, dialog, CheckFilesDlgProc);
-    WaitAndCloseThread(&g_checkFilesThread);
-    if (result != 1 && result != 2) {
-        MessageBoxA(dialog, "Failed to create Window.", "Error", MB_TOPMOST | MB_ICONHAND);
-        return 0;
-    }
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    return ReadStoredCount(path);
 }
 
 INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
@@ -102,37 +120,18 @@ INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPA
     return FALSE;
 }
 
-DWORD WINAPI CheckFilesThread(LPVOID param)
-{
-    HWND dialog = (HWND)param;
-    g_sendCancel.Reset();
-    if (!IsWindow(dialog))
-        return 1;
-    int result =
-        UsbInitialize(dialog, g_sendCancel.Current()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
-    if (IsWindow(dialog))
-        PostMessageA(dialog, WM_COMMAND, result ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
-    return 1;
-}
+}  // namespace
 
-int SerialCheckFiles(HWND dialog)
+int CountStoredDesigns(HWND dialog)
 {
-    g_sendCancel.Reset();
+    INT_PTR result = OpenModuleDialog(IDD_CHECK_FILES, dialog, CheckFilesDlgProc);
+    WaitAndCloseThread(&g_checkFilesThread);
+    if (result != 1 && result != 2) {
+        MessageBoxA(dialog, "Failed to create Window.", "Error", MB_TOPMOST | MB_ICONHAND);
+        return 0;
+    }
     char path[MAX_PATH];
     CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunSerialLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
-        return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
-    });
-    return code == 0 ? 1 : 0;
+    return ReadStoredCount(path);
 }
 
-int UsbCheckFiles(HWND dialog)
-{
-    g_sendCancel.Reset();
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunUsbLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
-        return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
-    });
-    return code == 0 ? 1 : 0;
-}

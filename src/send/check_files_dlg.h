@@ -9,8 +9,3 @@
 // the file is empty or short. The file is deleted in every case. Call after the send's
 // cancel event exists: the Check Files dialog replaces it with its own.
 int CountStoredDesigns(HWND dialog);
-
-INT_PTR CALLBACK CheckFilesDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-DWORD WINAPI CheckFilesThread(LPVOID dialog);
-int SerialCheckFiles(HWND dialog);
-int UsbCheckFiles(HWND dialog);

@@ -48,24 +48,12 @@ enum {
 
 // ---- the hook and its helpers (picker_dlg.cpp) ----
 UINT_PTR CALLBACK PickerHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Places Send below the common dialog's Cancel button and the location choices beside it.
-void LayoutPickerControls(HWND dialog);
 // Send's state and the totals line from the rows of the list.
 void UpdateTotals(HWND dialog);
-// The preview box's tooltip: a path (copied) or "Preview".
-void SetPreviewTip(const char *text);
 
 // ---- reading the selection and adding (picker_select.cpp) ----
-enum SelectionSource { FROM_NAME_BOX, FROM_FILE_LIST };
-// Reads the common dialog's selection, joined with its current folder, into `output`
-// (SELECTION_SIZE characters): one path, or the folder and quoted names.
-bool GetSelectedNames(HWND dialog, char *output, SelectionSource source);
-// The names selected in the common dialog's file list as quoted names.
-bool GetShellListSelection(HWND dialog, char *output);
 // ">>": adds the selected files, from the file name box and then from the file list.
 void AddSelectedDesigns(HWND dialog);
-enum AddResult { ADD_DONE, ADD_FAILED };
-AddResult AddDesign(HWND dialog, const char *path);
 // CDN_SELCHANGE: previews the first newly selected design.
 void PreviewNewSelection(HWND dialog);
 

@@ -52,6 +52,12 @@ struct GroupOffsets {
 };
 GroupOffsets g_groupOffsets;
 
+// The preview box's tooltip: a path (copied) or "Preview".
+void SetPreviewTip(const char *text)
+{
+    lstrcpynA(g_previewTip, text, sizeof g_previewTip);
+}
+
 RECT ClientRectOf(HWND dialog, int controlId)
 {
     RECT r = {};
@@ -73,6 +79,42 @@ void PlaceAt(HWND dialog, int controlId, int x, int y)
 }
 
 // ---- the first selected row ----
+
+// Places Send below the common dialog's Cancel button and the location choices beside it.
+void LayoutPickerControls(HWND dialog)
+{
+    HWND common = GetParent(dialog);
+    HWND ok = GetDlgItem(common, IDOK), cancel = GetDlgItem(common, IDCANCEL);
+    HWND send = GetDlgItem(dialog, IDC_PICKER_SEND);
+    // The child dialog gets WM_SIZE before its controls exist.
+    if (!ok || !cancel || !send || !GetDlgItem(dialog, IDC_PICKER_OPEN_SAVE))
+        return;
+
+    RECT group = ClientRectOf(dialog, IDC_PICKER_SEND_GROUP);
+    if (!g_groupOffsets.known) {
+        g_groupOffsets.builtin = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_BUILTIN));
+        g_groupOffsets.ataCard = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_ATA_CARD));
+        g_groupOffsets.openSave = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_OPEN_SAVE));
+        g_groupOffsets.known = true;
+    }
+
+    RECT okRect, cancelRect, sendRect;
+    GetWindowRect(ok, &okRect);
+    GetWindowRect(cancel, &cancelRect);
+    GetWindowRect(send, &sendRect);
+    POINT sendAt = {cancelRect.left, cancelRect.bottom + (cancelRect.top - okRect.bottom)};
+    ScreenToClient(dialog, &sendAt);
+    MoveWindow(send, sendAt.x, sendAt.y, cancelRect.right - cancelRect.left, sendRect.bottom - sendRect.top, FALSE);
+
+    int groupWidth = group.right - group.left;
+    int groupX = sendAt.x - 20 - groupWidth, groupY = sendAt.y;
+    MoveWindow(GetDlgItem(dialog, IDC_PICKER_SEND_GROUP), groupX, groupY, groupWidth, group.bottom - group.top,
+               FALSE);
+    PlaceAt(dialog, IDC_PICKER_BUILTIN, groupX + g_groupOffsets.builtin.x, groupY + g_groupOffsets.builtin.y);
+    PlaceAt(dialog, IDC_PICKER_ATA_CARD, groupX + g_groupOffsets.ataCard.x, groupY + g_groupOffsets.ataCard.y);
+    PlaceAt(dialog, IDC_PICKER_OPEN_SAVE, groupX + g_groupOffsets.openSave.x,
+            groupY + g_groupOffsets.openSave.y - 3);
+}
 
 void PreviewFirstSelectedRow(HWND dialog)
 {
@@ -224,46 +266,6 @@ void OnCommand(HWND dialog, int id, int code)
 }
 
 }  // namespace
-
-void SetPreviewTip(const char *text)
-{
-    lstrcpynA(g_previewTip, text, sizeof g_previewTip);
-}
-
-void LayoutPickerControls(HWND dialog)
-{
-    HWND common = GetParent(dialog);
-    HWND ok = GetDlgItem(common, IDOK), cancel = GetDlgItem(common, IDCANCEL);
-    HWND send = GetDlgItem(dialog, IDC_PICKER_SEND);
-    // The child dialog gets WM_SIZE before its controls exist.
-    if (!ok || !cancel || !send || !GetDlgItem(dialog, IDC_PICKER_OPEN_SAVE))
-        return;
-
-    RECT group = ClientRectOf(dialog, IDC_PICKER_SEND_GROUP);
-    if (!g_groupOffsets.known) {
-        g_groupOffsets.builtin = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_BUILTIN));
-        g_groupOffsets.ataCard = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_ATA_CARD));
-        g_groupOffsets.openSave = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_OPEN_SAVE));
-        g_groupOffsets.known = true;
-    }
-
-    RECT okRect, cancelRect, sendRect;
-    GetWindowRect(ok, &okRect);
-    GetWindowRect(cancel, &cancelRect);
-    GetWindowRect(send, &sendRect);
-    POINT sendAt = {cancelRect.left, cancelRect.bottom + (cancelRect.top - okRect.bottom)};
-    ScreenToClient(dialog, &sendAt);
-    MoveWindow(send, sendAt.x, sendAt.y, cancelRect.right - cancelRect.left, sendRect.bottom - sendRect.top, FALSE);
-
-    int groupWidth = group.right - group.left;
-    int groupX = sendAt.x - 20 - groupWidth, groupY = sendAt.y;
-    MoveWindow(GetDlgItem(dialog, IDC_PICKER_SEND_GROUP), groupX, groupY, groupWidth, group.bottom - group.top,
-               FALSE);
-    PlaceAt(dialog, IDC_PICKER_BUILTIN, groupX + g_groupOffsets.builtin.x, groupY + g_groupOffsets.builtin.y);
-    PlaceAt(dialog, IDC_PICKER_ATA_CARD, groupX + g_groupOffsets.ataCard.x, groupY + g_groupOffsets.ataCard.y);
-    PlaceAt(dialog, IDC_PICKER_OPEN_SAVE, groupX + g_groupOffsets.openSave.x,
-            groupY + g_groupOffsets.openSave.y - 3);
-}
 
 void UpdateTotals(HWND dialog)
 {

@@ -15,6 +15,9 @@
 
 namespace {
 
+enum SelectionSource { FROM_NAME_BOX, FROM_FILE_LIST };
+enum AddResult { ADD_DONE, ADD_FAILED };
+
 const char LIST_FULL_TEXT[] = "100 designs have been selected.\nNo more design can be selected.";
 const char TOO_LARGE_FORMAT[] = "In this menu, you cannot send a large design.\nThe \"%s\" design exceeds %d stitch counts.";
 const char LIST_VIEW_CLASS[] = "SysListView32";
@@ -38,25 +41,6 @@ BOOL CALLBACK FindShellList(HWND window, LPARAM param)
 }
 
 // ---- adding ----
-
-int AddStep(const char *folder, const char *name, void *context)
-{
-    HWND dialog = static_cast<HWND>(context);
-    // A path longer than the module's 260-character paths names a file it cannot open:
-    // it is treated as one.
-    if (!JoinFolderAndName(g_addPath, folder, name))
-        return -2;
-    return AddDesign(dialog, g_addPath) == ADD_DONE ? 0 : -2;
-}
-
-// One pass of an addition over the selection in g_addText. True when the pass failed on
-// some file and the other source is to be tried.
-bool AddPass(HWND dialog)
-{
-    if (IsSeveralNames(g_addText))
-        return ForEachSelectedName(g_addText, AddStep, dialog) == -2;
-    return AddDesign(dialog, g_addText) == ADD_FAILED;
-}
 
 bool PathInList(const char *path)
 {
@@ -113,37 +97,9 @@ void AppendRow(const char *path, const char *size, const char *date)
     SetRowText(row, PICKER_COLUMN_PATH, path);
 }
 
-// ---- previewing ----
+// ---- reading the selection ----
 
-void PreviewPath(HWND dialog, const char *path)
-{
-    if (!CopyPickerPath(g_previewPath, path))
-        return;  // too long to be a design the module can read
-    if (HasExtension(g_previewPath, "vbd"))
-        InvalidateRect(dialog, NULL, FALSE);
-}
-
-int PreviewStep(const char *folder, const char *name, void *context)
-{
-    if (strstr(g_lastSelection, name))
-        return 0;  // selected before: the preview shows the first newly selected design
-    char path[PICKER_PATH_SIZE];
-    if (!JoinFolderAndName(path, folder, name))
-        return 0;  // cannot be shown; the next new name may
-    PreviewPath(static_cast<HWND>(context), path);
-    return 1;
-}
-
-void PreviewFromSelection(HWND dialog)
-{
-    if (IsSeveralNames(g_selectionText))
-        ForEachSelectedName(g_selectionText, PreviewStep, dialog);
-    else if (HasExtension(g_selectionText, "vbd"))
-        PreviewPath(dialog, g_selectionText);
-}
-
-}  // namespace
-
+// The names selected in the common dialog's file list as quoted names.
 bool GetShellListSelection(HWND dialog, char *output)
 {
     ShellListSearch search = {NULL};
@@ -164,6 +120,8 @@ bool GetShellListSelection(HWND dialog, char *output)
     return true;
 }
 
+// Reads the common dialog's selection, joined with its current folder, into `output`
+// (SELECTION_SIZE characters): one path, or the folder and quoted names.
 bool GetSelectedNames(HWND dialog, char *output, SelectionSource source)
 {
     HWND common = GetParent(dialog);
@@ -247,6 +205,56 @@ AddResult AddDesign(HWND dialog, const char *path)
     UpdateTotals(dialog);
     return ADD_DONE;
 }
+
+int AddStep(const char *folder, const char *name, void *context)
+{
+    HWND dialog = static_cast<HWND>(context);
+    // A path longer than the module's 260-character paths names a file it cannot open:
+    // it is treated as one.
+    if (!JoinFolderAndName(g_addPath, folder, name))
+        return -2;
+    return AddDesign(dialog, g_addPath) == ADD_DONE ? 0 : -2;
+}
+
+// One pass of an addition over the selection in g_addText. True when the pass failed on
+// some file and the other source is to be tried.
+bool AddPass(HWND dialog)
+{
+    if (IsSeveralNames(g_addText))
+        return ForEachSelectedName(g_addText, AddStep, dialog) == -2;
+    return AddDesign(dialog, g_addText) == ADD_FAILED;
+}
+
+// ---- previewing ----
+
+void PreviewPath(HWND dialog, const char *path)
+{
+    if (!CopyPickerPath(g_previewPath, path))
+        return;  // too long to be a design the module can read
+    if (HasExtension(g_previewPath, "vbd"))
+        InvalidateRect(dialog, NULL, FALSE);
+}
+
+int PreviewStep(const char *folder, const char *name, void *context)
+{
+    if (strstr(g_lastSelection, name))
+        return 0;  // selected before: the preview shows the first newly selected design
+    char path[PICKER_PATH_SIZE];
+    if (!JoinFolderAndName(path, folder, name))
+        return 0;  // cannot be shown; the next new name may
+    PreviewPath(static_cast<HWND>(context), path);
+    return 1;
+}
+
+void PreviewFromSelection(HWND dialog)
+{
+    if (IsSeveralNames(g_selectionText))
+        ForEachSelectedName(g_selectionText, PreviewStep, dialog);
+    else if (HasExtension(g_selectionText, "vbd"))
+        PreviewPath(dialog, g_selectionText);
+}
+
+}  // namespace
 
 void AddSelectedDesigns(HWND dialog)
 {

@@ -242,6 +242,39 @@ bool OpenSaveNameRefused(HWND dialog)
     return true;
 }
 
+// What Start runs after it has stored the location and set the transfer status: each
+// either starts the worker or ends the send with its message and WM_SEND_FINISHED.
+void PrepareListSend(HWND dialog)
+{
+    bool openSave = IsChecked(dialog, IDC_SEND_OPEN_SAVE);
+    if (!ReadSendListFile(dialog, openSave))
+        return;
+    if (g_sendEntryCount == 0) {
+        EndSend(dialog, "Failed to send the selected VBD files.", "Warning");
+        return;
+    }
+    if (!g_sendCancel.Put()) {
+        EndSend(dialog, "Failed to create event object.");
+        return;
+    }
+    if (!CheckRoom(dialog))
+        return;
+    g_listCut = CutSendListToRoom(g_sendEntries, (uint32_t)g_sendEntryCount, g_storedDesignCount) ? 1 : 0;
+    StartWorker(dialog, SendListThread);
+}
+
+void PrepareDirectSend(HWND dialog)
+{
+    if (!g_sendCancel.Put()) {
+        EndSend(dialog, "Failed to create event object.");
+        return;
+    }
+    g_listCut = 0;
+    if (!CheckRoom(dialog))
+        return;
+    StartWorker(dialog, SendDirectThread);
+}
+
 void OnStart(HWND dialog)
 {
     if (g_sendStarted || OpenSaveNameRefused(dialog))
@@ -323,39 +356,6 @@ void OnClose(HWND dialog)
     EndDialog(dialog, 2);
 }
 
-}  // namespace
-
-void PrepareListSend(HWND dialog)
-{
-    bool openSave = IsChecked(dialog, IDC_SEND_OPEN_SAVE);
-    if (!ReadSendListFile(dialog, openSave))
-        return;
-    if (g_sendEntryCount == 0) {
-        EndSend(dialog, "Failed to send the selected VBD files.", "Warning");
-        return;
-    }
-    if (!g_sendCancel.Put()) {
-        EndSend(dialog, "Failed to create event object.");
-        return;
-    }
-    if (!CheckRoom(dialog))
-        return;
-    g_listCut = CutSendListToRoom(g_sendEntries, (uint32_t)g_sendEntryCount, g_storedDesignCount) ? 1 : 0;
-    StartWorker(dialog, SendListThread);
-}
-
-void PrepareDirectSend(HWND dialog)
-{
-    if (!g_sendCancel.Put()) {
-        EndSend(dialog, "Failed to create event object.");
-        return;
-    }
-    g_listCut = 0;
-    if (!CheckRoom(dialog))
-        return;
-    StartWorker(dialog, SendDirectThread);
-}
-
 INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
@@ -378,6 +378,8 @@ INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
     return FALSE;
 }
+
+}  // namespace
 
 INT_PTR OpenSendListDialog(HWND owner, const char *listPath, int askVersion)
 {

@@ -3,15 +3,9 @@
 // Check Files step, the cut to the room left on the machine, and the worker's progress.
 #include <windows.h>
 
-// Dialog result 1 when the dialog ended through WM_SEND_FINISHED (after success or
+// The dialog's result is 1 when it ended through WM_SEND_FINISHED (after success or
 // failure), 2 when it was closed before Start.
-INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// What Start runs after it has stored the location and set the transfer status: each
-// either starts the worker or ends the send with its message and WM_SEND_FINISHED.
-void PrepareListSend(HWND dialog);
-void PrepareDirectSend(HWND dialog);
-
+//
 // Opens dialog 102 in list mode over `owner` for the send list file at `listPath` (which
 // the module never deletes here); `askVersion` 1 asks the machine version at the first
 // design above 32700 stitches. The send location is g_sendLocation (send/send_state.h).

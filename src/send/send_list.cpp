@@ -22,8 +22,11 @@ uint32_t SendListCapacity(uint32_t fileSize)
     return SendRecordCount(fileSize) + 1;
 }
 
-void SendRecordToEntry(const unsigned char record[SEND_RECORD_SIZE], unsigned char location,
-                       DesignEntry *entry)
+// One record as a design entry: the record's 260 bytes followed by a zero byte (so a record
+// without any zero byte is a 260-character path), the location code, design number 0.
+// Whatever follows the first zero byte of a host-made record is copied but never read.
+static void SendRecordToEntry(const unsigned char record[SEND_RECORD_SIZE], unsigned char location,
+                              DesignEntry *entry)
 {
     static_assert(SEND_RECORD_SIZE + 1 == sizeof(entry->name), "a record and one zero byte fill the name");
     memcpy(entry->name, record, SEND_RECORD_SIZE);

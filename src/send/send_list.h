@@ -25,12 +25,6 @@ uint32_t SendRecordCount(uint32_t fileSize);
 // closing entry.
 uint32_t SendListCapacity(uint32_t fileSize);
 
-// One record as a design entry: the record's 260 bytes followed by a zero byte (so a record
-// without any zero byte is a 260-character path), the location code, design number 0.
-// Whatever follows the first zero byte of a host-made record is copied but never read.
-void SendRecordToEntry(const unsigned char record[SEND_RECORD_SIZE], unsigned char location,
-                       DesignEntry *entry);
-
 // Builds a design entry list record by record, as the list send reads the file: stage the
 // record just read, look at the staged entry (its name is the path to check), then accept it
 // or let the next record replace it. The builder never writes outside entries[0..capacity-1]

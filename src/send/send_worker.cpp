@@ -57,17 +57,7 @@ DWORD RunSendThread(HWND dialog, int (*usbSend)(HWND), int (*serialSend)(HWND))
     return 1;
 }
 
-}  // namespace
-
-int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
-{
-    char text[32];
-    snprintf(text, sizeof text, "%d  /  %d", (int)(index + 1), (int)count);
-    SetDlgItemTextA(g_sendProgressTarget, IDC_SEND_COUNTER, text);
-    SendDlgItemMessageA(g_sendProgressTarget, IDC_SEND_PROGRESS, PBM_SETPOS, SendProgressPosition(done, total), 0);
-    return 1;
-}
-
+// The two roads of each send mode; 1 success, 0 failure (shown by the link library).
 int SerialSendList(HWND dialog)
 {
     Sleep(SERIAL_SETTLE_MS);
@@ -113,6 +103,17 @@ int UsbSendDirect(HWND dialog)
                                          SendProgressCallback);
     });
     return code == 0 ? 1 : 0;
+}
+
+}  // namespace
+
+int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
+{
+    char text[32];
+    snprintf(text, sizeof text, "%d  /  %d", (int)(index + 1), (int)count);
+    SetDlgItemTextA(g_sendProgressTarget, IDC_SEND_COUNTER, text);
+    SendDlgItemMessageA(g_sendProgressTarget, IDC_SEND_PROGRESS, PBM_SETPOS, SendProgressPosition(done, total), 0);
+    return 1;
 }
 
 DWORD WINAPI SendListThread(LPVOID param)

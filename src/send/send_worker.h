@@ -11,12 +11,6 @@ enum { WM_SEND_FINISHED = WM_USER + 50 };
 DWORD WINAPI SendListThread(LPVOID dialog);
 DWORD WINAPI SendDirectThread(LPVOID dialog);
 
-// The two roads of each send mode; 1 success, 0 failure (shown by the link library).
-int SerialSendList(HWND dialog);
-int UsbSendList(HWND dialog);
-int SerialSendDirect(HWND dialog);
-int UsbSendDirect(HWND dialog);
-
 // Called by the download sequences on the worker thread: the counter "%d  /  %d" (design
 // index + 1, number of designs) and the progress bar of the progress target. Returns 1.
 int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total);
