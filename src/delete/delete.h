@@ -6,6 +6,9 @@
 
 #include "link/design_entry.h"
 
+// The caption of the deletion's messages, also the link caption.
+constexpr char DELETE_CAPTION[] = "Delete";
+
 // The delete list, highest design number first: its locked address and its entries (the
 // selected count).
 extern DesignEntry *g_deleteList;

@@ -18,8 +18,6 @@ namespace {
 
 HGLOBAL g_deleteListBlock;  // movable block of the delete list, or null
 
-const char DELETE_CAPTION[] = "Delete";
-
 // Registered when the list is first loaded. The hoop label and the Open/Save check box
 // have no tooltip.
 const ToolTipEntry DELETE_TOOLTIPS[] = {

@@ -10,13 +10,10 @@
 #include "delete_wait_res.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
-#include "link/settings.h"
-#include "link/usb_link.h"
+#include "link/link_run.h"
 #include "machinelist/design_list.h"
 
 namespace {
-
-const char DELETE_CAPTION[] = "Delete";  // message caption and link caption
 
 // Raised by the wait dialog's close box on the host's thread, read by the worker before
 // each design.
@@ -38,17 +35,16 @@ void WriteCounter(HWND dialog, UINT n)
     SetDlgItemTextA(dialog, IDC_DELETE_COUNTER, counter);
 }
 
-// The road of both links: open once, one delete sequence per entry, and on a failure the
-// library's message while the link is still open, then close. `open()` gives the opening's
-// code; `erase`, `show` and `close` are the link's delete sequence, message operation and
-// closing.
-template <class Open, class Erase, class Show, class Close>
-int DeleteEntries(HWND dialog, Open open, Erase erase, Show show, Close close)
+// The deletion on either road: open once, one delete sequence per entry, and on a failure
+// the library's message while the link is still open, then close. 1 when every entry was
+// handled or the user stopped, 0 on a link failure.
+template <class Road>
+int DeleteEntries(Road road, HWND dialog, HANDLE cancel)
 {
-    int code = open();
+    int code = road.Open(dialog, cancel);
     if (code != 0) {
-        show(dialog, DELETE_CAPTION, code, 0);
-        close();
+        road.Show(dialog, DELETE_CAPTION, code, 0);
+        road.Close();
         return 0;
     }
     for (UINT n = 1; n <= g_deleteCount; ++n) {
@@ -57,14 +53,14 @@ int DeleteEntries(HWND dialog, Open open, Erase erase, Show show, Close close)
         WriteCounter(dialog, n);
         const DesignEntry &entry = g_deleteList[n - 1];
         DWORD detail = 0;
-        code = erase(entry.location, entry.number, &detail, MachineBusyCallback);
+        code = road.Erase(entry.location, entry.number, &detail, MachineBusyCallback);
         if (code != 0) {
-            show(dialog, DELETE_CAPTION, code, detail);
-            close();
+            road.Show(dialog, DELETE_CAPTION, code, detail);
+            road.Close();
             return 0;
         }
     }
-    close();
+    road.Close();
     return 1;  // also when the user stopped it
 }
 
@@ -78,30 +74,13 @@ HANDLE ResetCancelEvent()
     return cancel;
 }
 
-// Delete the entries of the delete list one by one over the link: 1 when every entry was
-// handled or the user stopped, 0 on a link failure (after the library's message).
-int SerialDelete(HWND dialog)
-{
-    HANDLE cancel = ResetCancelEvent();
-    return DeleteEntries(
-        dialog, [&] { return SIO_InitializeIO(GetComPortName(), 9600, cancel); }, Protocol_Seq_Delete,
-        DisplayMessageByReturnCode, [] { SIO_TerminateIO(); });
-}
-
-int UsbDelete(HWND dialog)
-{
-    HANDLE cancel = ResetCancelEvent();
-    return DeleteEntries(
-        dialog, [&] { return UsbInitialize(dialog, cancel); }, UsbEraseSequence,
-        UsbDisplayMessageByReturnCode, [] { UsbTerminate(); });
-}
-
 DWORD WINAPI DeleteThread(LPVOID parameter)
 {
     HWND dialog = (HWND)parameter;
     HANDLE cancel = g_deleteSide.cancelEvent.Take();
     if (IsWindow(dialog)) {
-        int done = UsbInitialize(dialog, cancel) == 0 ? UsbDelete(dialog) : SerialDelete(dialog);
+        int done = ChooseLinkRoad(dialog, cancel,
+                                  [&](auto road) { return DeleteEntries(road, dialog, ResetCancelEvent()); });
         if (IsWindow(dialog))
             PostMessageA(dialog, WM_COMMAND, done ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
     }

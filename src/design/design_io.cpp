@@ -16,6 +16,18 @@ BOOL ReadDesignHeader(HANDLE file, DesignHeader *header)
     return TRUE;
 }
 
+BOOL ReadDesignFileHeader(const char *path, DesignHeader *header)
+{
+    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file == INVALID_HANDLE_VALUE) {
+        ParseDesignHeader(NULL, 0, header);
+        return FALSE;
+    }
+    BOOL read = ReadDesignHeader(file, header);
+    CloseHandle(file);
+    return read;
+}
+
 DWORD GetDesignDataSize(HANDLE file, DWORD fileSize)
 {
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, fileSize);

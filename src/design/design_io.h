@@ -8,6 +8,9 @@
 // at the start. Fields beyond a short file's end read as 0 (see ParseDesignHeader). FALSE
 // only when the file cannot be read at all.
 BOOL ReadDesignHeader(HANDLE file, DesignHeader *header);
+// The same for the file at `path`, opened for reading and closed again; FALSE also when it
+// cannot be opened.
+BOOL ReadDesignFileHeader(const char *path, DesignHeader *header);
 
 // The design data size of an open ".vbd" file of `fileSize` bytes (ScanDesignDataSize over
 // the whole file); the file size on any trouble. Leaves the file position at the start.

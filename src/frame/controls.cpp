@@ -61,6 +61,27 @@ void GetListItemText(HWND listView, int item, int column, char *text, int size)
     SendMessageA(listView, LVM_GETITEMTEXTA, item, (LPARAM)&lv);
 }
 
+void OpenClip(HWND animation, int clipId)
+{
+    if (animation)
+        Animate_OpenEx(animation, g_moduleInstance, MAKEINTRESOURCEA(clipId));
+}
+
+void PlayClip(HWND animation)
+{
+    if (animation)
+        Animate_Play(animation, 0, -1, -1);
+}
+
+void StopClip(HWND *animation)
+{
+    if (!*animation)
+        return;
+    Animate_Stop(*animation);
+    Animate_Close(*animation);
+    *animation = NULL;
+}
+
 bool IsChecked(HWND dialog, int id)
 {
     return IsDlgButtonChecked(dialog, id) == BST_CHECKED;

@@ -24,6 +24,14 @@ void GetListItemText(HWND listView, int item, int column, char *text, int size);
 // Whether the check box or radio button `id` of `dialog` is checked.
 bool IsChecked(HWND dialog, int id);
 
+// The transfer clip in a progress dialog's animation control; a null control is passed
+// over. Opens clip `clipId` of the module's resources.
+void OpenClip(HWND animation, int clipId);
+// Plays the open clip over and over.
+void PlayClip(HWND animation);
+// Stops the clip and closes it; the control is forgotten (`*animation` becomes null).
+void StopClip(HWND *animation);
+
 // Creates the dialog's tooltip window and one tool per table entry (the control's
 // window as tool, text asked for on demand); returns the tooltip window.
 HWND CreateToolTips(HWND dialog, const ToolTipEntry *table);

@@ -52,18 +52,14 @@ void WaitAndCloseThread(HANDLE *thread)
     *thread = NULL;
 }
 
-void WaitForWorker()
-{
-    WaitAndCloseThread(&g_workerHandle);
-}
-
 INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner))
 {
     g_workerHandle = NULL;
     LoadUsbLibrary();  // the dialogs learn through UsbInitialize whether USB is there
     INT_PTR result = openDialogs(owner);
-    WaitForWorker();
-    UsbTerminate();
+    WaitAndCloseThread(&g_workerHandle);
+    if (result != FRAME_NOTHING_RAN)
+        UsbTerminate();
     UnloadUsbLibrary();
     return result;
 }

@@ -9,9 +9,11 @@
 // returns the dialog's result, negative when it could not be created. The export sets
 // its own module state before calling this. Returns what `openDialogs` returned.
 INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner));
+// What `openDialogs` returns when nothing of the module ran at all (the design picker's
+// common dialog failed): the frame then only unloads the USB link library, without
+// terminating a link that no dialog has probed.
+enum : INT_PTR { FRAME_NOTHING_RAN = -2 };
 
-// Waits for the worker in the worker handle, if any, and closes it.
-void WaitForWorker();
 // Waits without time limit for the thread in `*thread`, if any, closes it and clears the
 // slot. Messages sent to this thread meanwhile are served: a thread that is sending to one
 // of our windows must not wait for us while we wait for it. Posted messages stay queued

@@ -2,6 +2,7 @@
 // port and the speed of the serial link, stored through the settings store.
 #include "VembDlg.h"
 #include "comm_settings_res.h"
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/settings.h"
@@ -26,7 +27,7 @@ void CheckBaudRateButton(HWND dialog, int code)
 int GetCheckedBaudRateCode(HWND dialog)
 {
     for (int i = 0; i < kBaudRateButtonCount; ++i)
-        if (IsDlgButtonChecked(dialog, kBaudRateButtons[i]) == BST_CHECKED)
+        if (IsChecked(dialog, kBaudRateButtons[i]))
             return i + 1;
     return -1;
 }

@@ -1,6 +1,7 @@
 // The Confirm Machine's Version dialog (template 115) behind CheckVersionDlg, and the
 // machine version it records (1 = program version 2.1 or earlier, 2 = version 2.2).
 #include "VembDlg.h"
+#include "frame/controls.h"
 #include "frame/transfer_frame.h"
 #include "link/settings.h"
 #include "machine_version_res.h"
@@ -23,9 +24,9 @@ void SetNote(HWND dialog, const char *note)
 
 int GetCheckedVersion(HWND dialog)
 {
-    if (IsDlgButtonChecked(dialog, IDC_VERSION_21) == BST_CHECKED)
+    if (IsChecked(dialog, IDC_VERSION_21))
         return 1;
-    if (IsDlgButtonChecked(dialog, IDC_VERSION_22) == BST_CHECKED)
+    if (IsChecked(dialog, IDC_VERSION_22))
         return 2;
     return -1;
 }

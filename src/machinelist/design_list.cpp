@@ -85,11 +85,6 @@ void PostShowPreview(HWND dialog)
     PostMessageA(dialog, WM_COMMAND, IDC_SHOW_PREVIEW, 0);
 }
 
-bool AutoPreview(HWND dialog)
-{
-    return IsDlgButtonChecked(dialog, IDC_AUTO_PREVIEW) == BST_CHECKED;
-}
-
 // The directory information file into a buffer of its records (without the header).
 // Null when there is nothing to list; `failedRead` when the file could not be read whole.
 unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failedRead)
@@ -445,7 +440,7 @@ void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header)
         if (item < 0)
             break;
         side.currentItem = item;
-        if (AutoPreview(dialog) && item != side.lastPreviewedItem)
+        if (IsChecked(dialog, IDC_AUTO_PREVIEW) && item != side.lastPreviewedItem)
             PostShowPreview(dialog);
         break;
     }
@@ -462,7 +457,7 @@ void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header)
         if (target < 0 || target >= ItemCount(side.listView))
             break;
         side.currentItem = target;
-        if (AutoPreview(dialog))
+        if (IsChecked(dialog, IDC_AUTO_PREVIEW))
             PostShowPreview(dialog);  // every move, also back to the last previewed item
         break;
     }

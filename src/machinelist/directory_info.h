@@ -18,6 +18,8 @@ enum : size_t {
 // The file's name beside the host executable: the directory upload and Check Files have
 // the link library write it, the list and Check Files read and delete it.
 constexpr char DIRECTORY_FILE[] = "$$UPLDir.tmp";
+// The link caption of every directory upload.
+constexpr char DIRECTORY_UPLOAD_CAPTION[] = "Design List";
 
 // The stored design count of the header: first byte × 256 + second byte. False (count
 // untouched) when fewer than 2 bytes are given. Nothing else of the data is looked at.

@@ -17,8 +17,6 @@
 
 namespace {
 
-const char DESIGN_LIST_CAPTION[] = "Design List";  // link caption of the directory upload
-
 const FetchDialogRole DIRECTORY_UPLOAD_ROLE = {
     nullptr,  // the template's caption and text stand
     nullptr,
@@ -70,32 +68,6 @@ DesignListSide &FetchDialogSide(HWND dialog)
 INT_PTR CALLBACK DirectoryUploadDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return FetchDialogMessage(dialog, message, wParam, lParam, DIRECTORY_UPLOAD_ROLE);
-}
-
-BOOL SerialDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int location = side.locationCode;
-    VembProgressCallback progress = side.transferProgress;
-    return RunSerialLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
-               return Protocol_Seq_DirUpload(GetBaudRate(), path, location, detail, progress);
-           }) == 0;
-}
-
-BOOL UsbDirectoryUpload(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int location = side.locationCode;
-    VembProgressCallback progress = side.transferProgress;
-    return RunUsbLink(dialog, DESIGN_LIST_CAPTION, cancel, [&](DWORD *detail) {
-               return UsbDirUploadSequence(path, location, detail, progress);
-           }) == 0;
 }
 
 }  // namespace
@@ -159,8 +131,16 @@ DWORD DirectoryUploadThread(DesignListSide &side, HWND dialog)
     ResetEvent(cancel);
     side.progressTarget = dialog;
     if (IsWindow(dialog)) {
-        BOOL written = UsbInitialize(dialog, cancel) == 0 ? UsbDirectoryUpload(side, dialog, cancel)
-                                                          : SerialDirectoryUpload(side, dialog, cancel);
+        BOOL written = ChooseLinkRoad(dialog, cancel, [&](auto road) {
+            ResetEvent(cancel);
+            char path[MAX_PATH];
+            CopyTempFilePath(DIRECTORY_FILE, path);
+            int location = side.locationCode;
+            VembProgressCallback progress = side.transferProgress;
+            return RunOnRoad(road, dialog, DIRECTORY_UPLOAD_CAPTION, cancel, [&](auto link, DWORD *detail) {
+                       return link.DirUpload(path, location, detail, progress);
+                   }) == 0;
+        });
         side.cancelEvent.Close(cancel);
         if (IsWindow(dialog))
             PostMessageA(dialog, WM_COMMAND, written ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);

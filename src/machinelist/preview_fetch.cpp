@@ -53,31 +53,6 @@ INT_PTR CALLBACK PreviewFetchDlgProc(HWND dialog, UINT message, WPARAM wParam, L
     return FetchDialogMessage(dialog, message, wParam, lParam, PREVIEW_FETCH_ROLE);
 }
 
-BOOL SerialPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    DesignEntry request[2];
-    if (!BuildPreviewRequest(side, request))
-        return FALSE;
-    VembProgressCallback progress = side.transferProgress;
-    return RunSerialLink(dialog, PREVIEW_CAPTION, cancel, [&](DWORD *detail) {
-               return Protocol_Seq_Upload(GetBaudRate(), request, 1, detail, progress);
-           }) == 0;
-}
-
-BOOL UsbPreviewFetch(DesignListSide &side, HWND dialog, HANDLE cancel)
-{
-    ResetEvent(cancel);
-    side.progressTarget = dialog;
-    DesignEntry request[2];
-    if (!BuildPreviewRequest(side, request))
-        return FALSE;
-    VembProgressCallback progress = side.transferProgress;
-    return RunUsbLink(dialog, PREVIEW_CAPTION, cancel,
-                      [&](DWORD *detail) { return UsbUploadSequence(request, 1, detail, progress); }) == 0;
-}
-
 }  // namespace
 
 void ShowStoredDesignPreview(DesignListSide &side, HWND dialog)
@@ -109,8 +84,17 @@ DWORD PreviewFetchThread(DesignListSide &side, HWND dialog)
     HANDLE cancel = side.cancelEvent.Take();
     ScopedLock held(IfCreated(side.previewLock));
     if (IsWindow(dialog)) {
-        BOOL written = UsbInitialize(dialog, cancel) == 0 ? UsbPreviewFetch(side, dialog, cancel)
-                                                          : SerialPreviewFetch(side, dialog, cancel);
+        BOOL written = ChooseLinkRoad(dialog, cancel, [&](auto road) {
+            ResetEvent(cancel);
+            side.progressTarget = dialog;
+            DesignEntry request[2];
+            if (!BuildPreviewRequest(side, request))
+                return false;
+            VembProgressCallback progress = side.transferProgress;
+            return RunOnRoad(road, dialog, PREVIEW_CAPTION, cancel, [&](auto link, DWORD *detail) {
+                       return link.Upload(request, 1, detail, progress);
+                   }) == 0;
+        });
         if (IsWindow(dialog))
             PostMessageA(dialog, WM_COMMAND, written ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
     }

@@ -6,6 +6,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "frame/controls.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/link_run.h"
@@ -23,7 +24,8 @@ UINT g_receiveCount;
 
 namespace {
 
-// Posted by the worker to dialog 106 when it ends; lParam carries the worker's result.
+// Posted by the worker to dialog 106 when it ends, whatever the outcome: the link library
+// has shown any failure, and the dialog closes either way.
 enum { WM_RECEIVE_FINISHED = WM_USER + 50 };
 
 HGLOBAL g_receiveListBlock;        // movable block of the receive list, or null
@@ -61,15 +63,6 @@ void ShowNotAFileName(HWND dialog, const char *name)
     MessageBoxA(dialog, text, RECEIVING_CAPTION, MB_ICONEXCLAMATION);
 }
 
-void StopAnimation()
-{
-    if (!g_receiveAnimation)
-        return;
-    SendMessageA(g_receiveAnimation, ACM_STOP, 0, 0);
-    SendMessageA(g_receiveAnimation, ACM_OPENA, 0, 0);  // closes the clip
-    g_receiveAnimation = NULL;
-}
-
 int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
 {
     char counter[32];
@@ -79,32 +72,16 @@ int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWOR
                         ProgressPercent(done, total), 0);
     return 1;
 }
-int SerialReceive(HWND dialog, HANDLE cancel)
-{
-    RunSerialLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
-        return Protocol_Seq_Upload(GetBaudRate(), g_receiveList, (int)g_receiveCount, detail,
-                                   ReceiveProgressCallback);
-    });
-    return 0;
-}
-
-int UsbReceive(HWND dialog, HANDLE cancel)
-{
-    RunUsbLink(dialog, RECEIVING_CAPTION, cancel, [](DWORD *detail) {
-        return UsbUploadSequence(g_receiveList, (int)g_receiveCount, detail, ReceiveProgressCallback);
-    });
-    return 0;
-}
-
 DWORD WINAPI ReceiveThread(LPVOID parameter)
 {
     HWND dialog = (HWND)parameter;
     HANDLE cancel = g_receiveCancel.Take();
     if (IsWindow(dialog)) {
-        int result =
-            UsbInitialize(dialog, cancel) == 0 ? UsbReceive(dialog, cancel) : SerialReceive(dialog, cancel);
+        RunLink(dialog, RECEIVING_CAPTION, cancel, [](auto link, DWORD *detail) {
+            return link.Upload(g_receiveList, (int)g_receiveCount, detail, ReceiveProgressCallback);
+        });
         if (IsWindow(dialog))
-            PostMessageA(dialog, WM_RECEIVE_FINISHED, 0, result);
+            PostMessageA(dialog, WM_RECEIVE_FINISHED, 0, 0);
     }
     // After the post: the dialog may still set the event (close box, completion), which
     // the slot's lock keeps apart from this close.
@@ -147,9 +124,7 @@ void OnStart(HWND dialog)
     // Start is hidden once pressed; Enter must not start a second worker.
     if (!IsWindowEnabled(GetDlgItem(dialog, IDOK)))
         return;
-    if (g_receiveAnimation)
-        SendMessageA(g_receiveAnimation, ACM_OPENA, (WPARAM)g_moduleInstance,
-                     (LPARAM)MAKEINTRESOURCEA(IDR_AVI_RECEIVING));
+    OpenClip(g_receiveAnimation, IDR_AVI_RECEIVING);
     static const int BUTTONS[] = {IDOK, IDCANCEL};
     for (int id : BUTTONS) {
         EnableWindow(GetDlgItem(dialog, id), FALSE);
@@ -158,8 +133,7 @@ void OnStart(HWND dialog)
     CenterControl(dialog, IDC_RECEIVE_STATUS);
     CenterControl(dialog, IDC_RECEIVE_ANIMATION);
     SetDlgItemTextA(dialog, IDC_RECEIVE_STATUS, "Just a moment, please.");
-    if (g_receiveAnimation)
-        SendMessageA(g_receiveAnimation, ACM_PLAY, (WPARAM)-1, MAKELPARAM(0, 0xFFFF));
+    PlayClip(g_receiveAnimation);
     g_transferStatus = 1;
     StartReceiveWorker(dialog);
 }
@@ -167,7 +141,7 @@ void OnStart(HWND dialog)
 void OnProgressClose(HWND dialog)
 {
     g_receiveCancel.Set();
-    StopAnimation();
+    StopClip(&g_receiveAnimation);
     if (g_workerHandle)
         return;  // the dialog ends when the worker reports
     UsbTerminate();
@@ -180,7 +154,7 @@ void OnProgressClose(HWND dialog)
 void OnReceiveFinished(HWND dialog)
 {
     g_receiveCancel.Set();
-    StopAnimation();
+    StopClip(&g_receiveAnimation);
     if (!g_workerHandle)
         UsbTerminate();
     g_transferStatus = 0;

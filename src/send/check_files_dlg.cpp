@@ -11,8 +11,6 @@
 
 namespace {
 
-const char DESIGN_LIST[] = "Design List";
-
 // The Check Files worker. Its dialog ends as soon as the worker has posted its report, so
 // CountStoredDesigns waits for the thread itself before it reads the file: the worker is
 // then wholly gone before the send worker may start, and before the export returns.
@@ -36,34 +34,20 @@ int ReadStoredCount(const char *path)
     return ok ? (int)count : 0;
 }
 
-int SerialCheckFiles(HWND dialog)
-{
-    g_sendCancel.Reset();
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunSerialLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
-        return Protocol_Seq_DirUpload(GetBaudRate(), path, g_sendLocation, detail, NULL);
-    });
-    return code == 0 ? 1 : 0;
-}
-
-int UsbCheckFiles(HWND dialog)
-{
-    g_sendCancel.Reset();
-    char path[MAX_PATH];
-    CopyTempFilePath(DIRECTORY_FILE, path);
-    int code = RunUsbLink(dialog, DESIGN_LIST, g_sendCancel.Current(), [&path](DWORD *detail) {
-        return UsbDirUploadSequence(path, g_sendLocation, detail, NULL);
-    });
-    return code == 0 ? 1 : 0;
-}
 DWORD WINAPI CheckFilesThread(LPVOID param)
 {
     HWND dialog = (HWND)param;
     g_sendCancel.Reset();
     if (!IsWindow(dialog))
         return 1;
-    int result = UsbInitialize(dialog, g_sendCancel.Current()) == 0 ? UsbCheckFiles(dialog) : SerialCheckFiles(dialog);
+    int result = ChooseLinkRoad(dialog, g_sendCancel.Current(), [&](auto road) {
+        g_sendCancel.Reset();
+        char path[MAX_PATH];
+        CopyTempFilePath(DIRECTORY_FILE, path);
+        return RunOnRoad(road, dialog, DIRECTORY_UPLOAD_CAPTION, g_sendCancel.Current(), [&path](auto link, DWORD *detail) {
+                   return link.DirUpload(path, g_sendLocation, detail, NULL);
+               }) == 0;
+    });
     if (IsWindow(dialog))
         PostMessageA(dialog, WM_COMMAND, result ? CMD_WORK_DONE : CMD_WORK_FAILED, 0);
     return 1;

@@ -136,8 +136,7 @@ void OnSend(HWND dialog)
     if (!WriteSendList(dialog, g_chosenList, g_pickerListPath))
         return;
     g_sendRequested = 1;
-    g_sendLocation = SendLocationCode(IsDlgButtonChecked(dialog, IDC_PICKER_BUILTIN) == BST_CHECKED,
-                                      IsDlgButtonChecked(dialog, IDC_PICKER_OPEN_SAVE) == BST_CHECKED);
+    g_sendLocation = SendLocationCode(IsChecked(dialog, IDC_PICKER_BUILTIN), IsChecked(dialog, IDC_PICKER_OPEN_SAVE));
     // The common dialog ends as if cancelled, without an extended error.
     PostMessageA(GetParent(dialog), WM_CLOSE, 0, 0);
 }
@@ -254,7 +253,7 @@ void OnCommand(HWND dialog, int id, int code)
             OnSend(dialog);
         break;
     case IDC_PICKER_OPEN_SAVE:
-        if (IsDlgButtonChecked(dialog, IDC_PICKER_OPEN_SAVE) == BST_CHECKED) {
+        if (IsChecked(dialog, IDC_PICKER_OPEN_SAVE)) {
             DropLongNames(dialog, g_chosenList);
             UpdateTotals(dialog);
         }

@@ -8,7 +8,6 @@
 #include "design/preview.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
-#include "link/usb_link.h"
 #include "resource.h"
 #include "send/picker.h"
 #include "send/send_designs_dlg.h"
@@ -34,6 +33,9 @@ namespace {
 const char SEND_LIST_NAME[] = "\\SendList.tp$";
 const char PICKER_FILTER[] = "Embroidery Files(*.vbd)\0*.vbd\0";
 
+// The caller's folder string: the common dialog opens there, and its folder goes back.
+char *g_pickerFolder;
+
 // The text of the file buffer goes back to the caller's folder string, which holds at
 // least 260 characters: a longer text (never a folder the common dialog reports) is cut
 // to 259.
@@ -43,14 +45,9 @@ void ReturnFolder(char *folder)
         lstrcpynA(folder, g_fileBuffer, PICKER_PATH_SIZE);
 }
 
-}  // namespace
-
-extern "C" BOOL WINAPI TransferVBDFiles(HWND owner, char *folder)
+// The picker, then the Send Designs dialog when the picker's Send wrote the send list.
+INT_PTR OpenPickerDialogs(HWND owner)
 {
-    g_workerHandle = NULL;
-    LoadUsbLibrary();
-    lstrcpynA(g_pickerListPath, TempFilePath(SEND_LIST_NAME), sizeof g_pickerListPath);
-
     g_previewPath[0] = '\0';
     memset(g_fileBuffer, 0, sizeof g_fileBuffer);
     g_lastSelection[0] = '\0';
@@ -67,7 +64,7 @@ extern "C" BOOL WINAPI TransferVBDFiles(HWND owner, char *folder)
     ofn.lpstrFile = g_fileBuffer;
     ofn.nMaxFile = SELECTION_SIZE;
     ofn.lpstrFileTitle = NULL;
-    ofn.lpstrInitialDir = folder;
+    ofn.lpstrInitialDir = g_pickerFolder;
     ofn.lpstrTitle = "Select Designs";
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_ENABLETEMPLATE | OFN_ENABLEHOOK |
                 OFN_HIDEREADONLY;  // 0x81264
@@ -77,22 +74,23 @@ extern "C" BOOL WINAPI TransferVBDFiles(HWND owner, char *folder)
     BOOL picked = GetOpenFileNameA(&ofn);
 
     DeletePreviewSurface();
-    ReturnFolder(folder);
-    if (picked != 1 && CommDlgExtendedError() != 0) {
-        DeleteFileA(g_pickerListPath);
-        UnloadUsbLibrary();
+    ReturnFolder(g_pickerFolder);
+    if (picked != 1 && CommDlgExtendedError() != 0)
+        return FRAME_NOTHING_RAN;
+    if (g_sendRequested != 1)
         return 0;
-    }
+    // The picker has asked the version question before adding any large design.
+    return OpenSendListDialog(owner, g_pickerListPath, 0);
+}
 
-    INT_PTR result = 0;
-    if (g_sendRequested == 1) {
-        // The picker has asked the version question before adding any large design.
-        result = OpenSendListDialog(owner, g_pickerListPath, 0);
-    }
-    WaitForWorker();
-    UsbTerminate();
-    UnloadUsbLibrary();
+}  // namespace
+
+extern "C" BOOL WINAPI TransferVBDFiles(HWND owner, char *folder)
+{
+    g_pickerFolder = folder;
+    lstrcpynA(g_pickerListPath, TempFilePath(SEND_LIST_NAME), sizeof g_pickerListPath);
+    INT_PTR result = RunTransferFrame(owner, OpenPickerDialogs);
     DiscardSendLeftovers();
     DeleteFileA(g_pickerListPath);
-    return result >= 0 ? 1 : 0;
+    return result == FRAME_NOTHING_RAN ? 0 : ExportResult(result);
 }

@@ -155,7 +155,7 @@ AddResult AddDesign(HWND dialog, const char *path)
     // file the module cannot open anyway.
     if (strlen(path) >= PICKER_PATH_SIZE)
         return ADD_FAILED;
-    if (IsDlgButtonChecked(dialog, IDC_PICKER_OPEN_SAVE) == BST_CHECKED && !CheckOpenSaveName(dialog, NULL, path))
+    if (IsChecked(dialog, IDC_PICKER_OPEN_SAVE) && !CheckOpenSaveName(dialog, NULL, path))
         return ADD_DONE;
 
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);

@@ -25,7 +25,6 @@ namespace {
 const TransferTitles SEND_TITLES = {"Send Designs - USB Connected", "Send Designs - USB Disconnected",
                                     "Send Designs - COM Port"};
 
-const char SENDING[] = "Sending";
 const char ATTENTION[] = "Attention";
 const char ALREADY_FULL[] = "100 designs are already registered.\nNo design can be registered.";
 
@@ -35,32 +34,11 @@ const char ALREADY_FULL[] = "100 designs are already registered.\nNo design can 
 // gone.)
 bool g_sendStarted;
 
-// The design file's first 256 bytes hold its header. A file too short to hold the stitch
-// count reads it as 0: it passes the limit, and the machine is the judge of what it is.
-const DWORD DESIGN_HEAD_READ = 256;
-
-bool ReadStitchCount(const char *path, int32_t *stitches)
-{
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    unsigned char head[DESIGN_HEAD_READ];
-    DWORD got = 0;
-    BOOL ok = ReadFile(file, head, sizeof head, &got, NULL);
-    CloseHandle(file);
-    if (!ok)
-        return false;
-    DesignHeader header;
-    ParseDesignHeader(head, got, &header);
-    *stitches = header.stitchCount;
-    return true;
-}
-
 // ---- ending a send before its worker ----
 
 // Shows the message, if any, releases what the preparation made and lets the dialog finish.
 // No worker will close the cancel event, so it goes here.
-void EndSend(HWND dialog, const char *text, const char *caption = SENDING, UINT style = MB_ICONHAND)
+void EndSend(HWND dialog, const char *text, const char *caption = SENDING_CAPTION, UINT style = MB_ICONHAND)
 {
     if (text)
         MessageBoxA(dialog, text, caption, style);
@@ -107,9 +85,12 @@ RecordCheck CheckRecord(HWND dialog, const DesignEntry *entry, bool openSave)
     }
     if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES)
         return RecordCheck::Fail;
-    int32_t stitches = 0;
-    if (!ReadStitchCount(path, &stitches))
+    // A file too short to hold the stitch count reads it as 0: it passes the limit, and the
+    // machine is the judge of what it is.
+    DesignHeader header;
+    if (!ReadDesignFileHeader(path, &header))
         return RecordCheck::Fail;
+    int32_t stitches = header.stitchCount;
     if (g_versionQuestion == 1 && AsksMachineVersion((uint32_t)stitches)) {
         CheckVersionDlg(dialog, 0);
         g_versionQuestion = 0;
@@ -222,14 +203,6 @@ BOOL OnInitDialog(HWND dialog)
     return TRUE;
 }
 
-void StopAnimation()
-{
-    if (g_sendAnimation) {
-        Animate_Stop(g_sendAnimation);
-        Animate_Close(g_sendAnimation);
-    }
-}
-
 // A direct send bound for an Open/Save folder needs a name that fits there: when it does
 // not, the box is cleared again (the message has told why) and the result is true. List
 // sends check each design's name as they read the list.
@@ -280,8 +253,7 @@ void OnStart(HWND dialog)
     if (g_sendStarted || OpenSaveNameRefused(dialog))
         return;
     g_sendStarted = true;
-    if (g_sendAnimation)
-        Animate_OpenEx(g_sendAnimation, g_moduleInstance, MAKEINTRESOURCEA(IDR_AVI_SENDING));
+    OpenClip(g_sendAnimation, IDR_AVI_SENDING);
 
     ShowControl(dialog, IDOK, false);
     ShowControl(dialog, IDCANCEL, false);
@@ -289,8 +261,7 @@ void OnStart(HWND dialog)
     CenterControl(dialog, IDC_SEND_STATUS);
     CenterControl(dialog, IDC_SEND_ANIMATION);
     SetDlgItemTextA(dialog, IDC_SEND_STATUS, "Just a moment, please.");
-    if (g_sendAnimation)
-        Animate_Play(g_sendAnimation, 0, -1, -1);
+    PlayClip(g_sendAnimation);
 
     EnableWindow(GetDlgItem(dialog, IDC_SEND_BUILTIN), FALSE);
     EnableWindow(GetDlgItem(dialog, IDC_SEND_ATA_CARD), FALSE);
@@ -337,8 +308,7 @@ void OnSendFinished(HWND dialog)
     if (!g_workerHandle)
         UsbTerminate();
     g_sendCancel.Set();
-    StopAnimation();
-    g_sendAnimation = NULL;
+    StopClip(&g_sendAnimation);
     if (g_listCut)
         MessageBoxA(dialog, "100 designs have been registered.\nNo more design can be registered.", ATTENTION,
                     MB_ICONHAND);
@@ -349,7 +319,7 @@ void OnSendFinished(HWND dialog)
 void OnClose(HWND dialog)
 {
     g_sendCancel.Set();
-    StopAnimation();
+    StopClip(&g_sendAnimation);
     if (g_sendStarted)
         return;  // the worker (or the preparation) ends the dialog with WM_SEND_FINISHED
     UsbTerminate();

@@ -11,16 +11,12 @@
 
 namespace {
 
-const char SENDING[] = "Sending";
-
-// The serial line needs a moment after the Check Files step closed it.
 const DWORD SERIAL_SETTLE_MS = 500;
 
 // A list sequence either stored the whole (possibly cut) list or failed; after a failure
 // the cut message must not follow the library's own.
 struct ListOutcome {
-    bool usb;
-    int operator()(int code) const
+    int operator()(int code, bool usb) const
     {
         if (usb && code == VEMB_USB_LIST_CUT && g_listCut)
             return 0;  // the USB library's answer to a list closed early
@@ -42,67 +38,56 @@ int FinishList(int code, HWND dialog)
     return 1;
 }
 
-// Both threads: the USB road when the library initialises, else the serial one; at the
-// end the event goes, and the dialog hears the result if it is still there.
-DWORD RunSendThread(HWND dialog, int (*usbSend)(HWND), int (*serialSend)(HWND))
+// The serial line needs a moment after the Check Files step closed it.
+template <class Road>
+void SettleSerialLine(Road road)
 {
-    HANDLE cancel = g_sendCancel.Take();  // the roads borrow it from the slot
+    if (!road.usb)
+        Sleep(SERIAL_SETTLE_MS);
+}
+
+// The two send modes; 1 success, 0 failure (shown by the link library).
+int SendList(HWND dialog, HANDLE cancel)
+{
+    int code = ChooseLinkRoad(dialog, cancel, [&](auto road) {
+        SettleSerialLine(road);
+        return RunOnRoad(
+            road, dialog, SENDING_CAPTION, cancel,
+            [](auto link, DWORD *detail) {
+                int c = link.Download(g_sendEntries, g_sendEntryCount, detail, SendProgressCallback);
+                ReleaseSendHeap();
+                return c;
+            },
+            ListOutcome());
+    });
+    return FinishList(code, dialog);
+}
+
+int SendDirect(HWND dialog, HANDLE cancel)
+{
+    int code = ChooseLinkRoad(dialog, cancel, [&](auto road) {
+        SettleSerialLine(road);
+        return RunOnRoad(road, dialog, SENDING_CAPTION, cancel, [](auto link, DWORD *detail) {
+            return link.DirectDownload(g_designData, g_designSize, g_directDesignName, g_sendLocation, detail,
+                                       SendProgressCallback);
+        });
+    });
+    return code == 0 ? 1 : 0;
+}
+
+// Both threads: at the end the event goes, and the dialog hears the result if it is still
+// there.
+DWORD RunSendThread(HWND dialog, int (*send)(HWND, HANDLE))
+{
+    HANDLE cancel = g_sendCancel.Take();
     int result = 0;
     if (IsWindow(dialog))
-        result = UsbInitialize(dialog, cancel) == 0 ? usbSend(dialog) : serialSend(dialog);
+        result = send(dialog, cancel);
     ReleaseSendHeap();  // nothing to do unless the dialog had already gone
     g_sendCancel.Close(cancel);
     if (IsWindow(dialog))
         PostMessageA(dialog, WM_SEND_FINISHED, 0, result);
     return 1;
-}
-
-// The two roads of each send mode; 1 success, 0 failure (shown by the link library).
-int SerialSendList(HWND dialog)
-{
-    Sleep(SERIAL_SETTLE_MS);
-    int code = RunSerialLink(
-        dialog, SENDING, g_sendCancel.Current(),
-        [](DWORD *detail) {
-            int c = Protocol_Seq_Download(GetBaudRate(), g_sendEntries, g_sendEntryCount, detail,
-                                          SendProgressCallback);
-            ReleaseSendHeap();
-            return c;
-        },
-        ListOutcome{false});
-    return FinishList(code, dialog);
-}
-
-int UsbSendList(HWND dialog)
-{
-    int code = RunUsbLink(
-        dialog, SENDING, g_sendCancel.Current(),
-        [](DWORD *detail) {
-            int c = UsbDownloadSequence(g_sendEntries, g_sendEntryCount, detail, SendProgressCallback);
-            ReleaseSendHeap();
-            return c;
-        },
-        ListOutcome{true});
-    return FinishList(code, dialog);
-}
-
-int SerialSendDirect(HWND dialog)
-{
-    Sleep(SERIAL_SETTLE_MS);
-    int code = RunSerialLink(dialog, SENDING, g_sendCancel.Current(), [](DWORD *detail) {
-        return Protocol_Seq_Download_Direct(GetBaudRate(), g_designData, g_designSize, g_directDesignName,
-                                            g_sendLocation, detail, SendProgressCallback);
-    });
-    return code == 0 ? 1 : 0;
-}
-
-int UsbSendDirect(HWND dialog)
-{
-    int code = RunUsbLink(dialog, SENDING, g_sendCancel.Current(), [](DWORD *detail) {
-        return UsbDirectDownloadSequence(g_designData, g_designSize, g_directDesignName, g_sendLocation, detail,
-                                         SendProgressCallback);
-    });
-    return code == 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -118,10 +103,10 @@ int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD t
 
 DWORD WINAPI SendListThread(LPVOID param)
 {
-    return RunSendThread((HWND)param, UsbSendList, SerialSendList);
+    return RunSendThread((HWND)param, SendList);
 }
 
 DWORD WINAPI SendDirectThread(LPVOID param)
 {
-    return RunSendThread((HWND)param, UsbSendDirect, SerialSendDirect);
+    return RunSendThread((HWND)param, SendDirect);
 }

@@ -7,6 +7,9 @@
 // preparation that ends the send; the dialog does not look at the parameters.
 enum { WM_SEND_FINISHED = WM_USER + 50 };
 
+// The caption of the send's messages, also the link caption.
+constexpr char SENDING_CAPTION[] = "Sending";
+
 // Thread procedures; the parameter is the Send Designs dialog.
 DWORD WINAPI SendListThread(LPVOID dialog);
 DWORD WINAPI SendDirectThread(LPVOID dialog);
