@@ -8,6 +8,7 @@
 // Everything runs on the host's thread inside the common dialog's modal loop.
 #include <windows.h>
 #include <commdlg.h>
+#include <stdint.h>
 
 #include "send/selection.h"
 
@@ -44,14 +45,26 @@ enum {
     PICKER_COLUMN_SIZE = 1,
     PICKER_COLUMN_DATE = 2,
     PICKER_COLUMN_PATH = 3,
+    // A size cell as the totals read it back.
+    SIZE_TEXT_SIZE = 1280,
 };
 
 // ---- the hook and its helpers (picker_dlg.cpp) ----
 UINT_PTR CALLBACK PickerHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Send's state and the totals line from the rows of the list.
 void UpdateTotals(HWND dialog);
+// Send's state and the totals line for `rows` rows whose sizes sum to `total` bytes.
+void ShowTotals(HWND dialog, int rows, uint32_t total);
+// The number a size cell shows ("12,345"): its digits without the commas.
+uint32_t SizeTextValue(const char *text);
+// The size cell of a row of the chosen-designs list as a number.
+uint32_t RowSizeValue(int row);
 
 // ---- reading the selection and adding (picker_select.cpp) ----
+enum SelectionSource { FROM_NAME_BOX, FROM_FILE_LIST };
+// Reads the common dialog's selection, joined with its current folder, into `output`
+// (SELECTION_SIZE characters): one path, or the folder and quoted names.
+bool GetSelectedNames(HWND dialog, char *output, SelectionSource source);
 // ">>": adds the selected files, from the file name box and then from the file list.
 void AddSelectedDesigns(HWND dialog);
 // CDN_SELCHANGE: previews the first newly selected design.

@@ -266,27 +266,41 @@ void OnCommand(HWND dialog, int id, int code)
 
 }  // namespace
 
-void UpdateTotals(HWND dialog)
+uint32_t SizeTextValue(const char *text)
 {
-    int rows = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
+    char digits[SIZE_TEXT_SIZE];
+    size_t n = 0;
+    for (const char *p = text; *p && n + 1 < sizeof digits; ++p)
+        if (*p != ',')
+            digits[n++] = *p;
+    digits[n] = '\0';
+    return (uint32_t)strtoul(digits, NULL, 10);
+}
+
+uint32_t RowSizeValue(int row)
+{
+    char size[SIZE_TEXT_SIZE];
+    GetListItemText(g_chosenList, row, PICKER_COLUMN_SIZE, size, sizeof size);
+    return SizeTextValue(size);
+}
+
+void ShowTotals(HWND dialog, int rows, uint32_t total)
+{
     EnableWindow(GetDlgItem(dialog, IDC_PICKER_SEND), rows != 0);
-    uint32_t total = 0;
-    for (int row = 0; row < rows; ++row) {
-        char size[1280];
-        GetListItemText(g_chosenList, row, PICKER_COLUMN_SIZE, size, sizeof size);
-        char digits[sizeof size];
-        size_t n = 0;
-        for (const char *p = size; *p; ++p)
-            if (*p != ',')
-                digits[n++] = *p;
-        digits[n] = '\0';
-        total += (uint32_t)strtoul(digits, NULL, 10);
-    }
     char kilobytes[KILOBYTE_TEXT_SIZE];
     FormatKilobytes(total, kilobytes);
     char text[96];
     snprintf(text, sizeof text, "Designs : %d  ,  Memory : %s K bytes", rows, kilobytes);
     SetDlgItemTextA(dialog, IDC_PICKER_TOTALS, text);
+}
+
+void UpdateTotals(HWND dialog)
+{
+    int rows = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
+    uint32_t total = 0;
+    for (int row = 0; row < rows; ++row)
+        total += RowSizeValue(row);
+    ShowTotals(dialog, rows, total);
 }
 
 UINT_PTR CALLBACK PickerHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

@@ -15,7 +15,6 @@
 
 namespace {
 
-enum SelectionSource { FROM_NAME_BOX, FROM_FILE_LIST };
 enum AddResult { ADD_DONE, ADD_FAILED };
 
 const char LIST_FULL_TEXT[] = "100 designs have been selected.\nNo more design can be selected.";
@@ -42,15 +41,35 @@ BOOL CALLBACK FindShellList(HWND window, LPARAM param)
 
 // ---- adding ----
 
-bool PathInList(const char *path)
+// What an addition knows of the chosen-designs list: the paths of its rows and the sum of
+// their sizes, read once when ">>" starts and kept up as it appends. Reading every row for
+// every design (for the duplicate test and again for the totals line) grew with the square
+// of the list: 100 designs took over a second. Nothing else changes the list during an
+// addition, and it never holds more than PICKER_MAX_ROWS rows (only AddDesign adds).
+struct ChosenRows {
+    int count;
+    uint32_t totalSize;
+    char paths[PICKER_MAX_ROWS][PICKER_PATH_SIZE];
+};
+ChosenRows g_rows;
+
+void ReadChosenRows()
 {
     int rows = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
-    for (int row = 0; row < rows; ++row) {
-        char rowPath[PICKER_PATH_SIZE];
-        GetListItemText(g_chosenList, row, PICKER_COLUMN_PATH, rowPath, sizeof rowPath);
-        if (lstrcmpiA(rowPath, path) == 0)
-            return true;
+    g_rows.count = 0;
+    g_rows.totalSize = 0;
+    for (int row = 0; row < rows && row < PICKER_MAX_ROWS; ++row) {
+        GetListItemText(g_chosenList, row, PICKER_COLUMN_PATH, g_rows.paths[row], PICKER_PATH_SIZE);
+        g_rows.totalSize += RowSizeValue(row);
+        g_rows.count = row + 1;
     }
+}
+
+bool PathInList(const char *path)
+{
+    for (int row = 0; row < g_rows.count; ++row)
+        if (lstrcmpiA(g_rows.paths[row], path) == 0)
+            return true;
     return false;
 }
 
@@ -82,7 +101,8 @@ void SetRowText(int row, int column, const char *text)
     SendMessageA(g_chosenList, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
-void AppendRow(const char *path, const char *size, const char *date)
+// False when the list took no row.
+bool AppendRow(const char *path, const char *size, const char *date)
 {
     int row = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
     LVITEMA item = {};
@@ -91,10 +111,11 @@ void AppendRow(const char *path, const char *size, const char *date)
     item.pszText = const_cast<char *>(PathFileName(path));
     row = (int)SendMessageA(g_chosenList, LVM_INSERTITEMA, 0, (LPARAM)&item);
     if (row < 0)
-        return;
+        return false;
     SetRowText(row, PICKER_COLUMN_SIZE, size);
     SetRowText(row, PICKER_COLUMN_DATE, date);
     SetRowText(row, PICKER_COLUMN_PATH, path);
+    return true;
 }
 
 // ---- reading the selection ----
@@ -118,28 +139,6 @@ bool GetShellListSelection(HWND dialog, char *output)
             break;
     }
     return true;
-}
-
-// Reads the common dialog's selection, joined with its current folder, into `output`
-// (SELECTION_SIZE characters): one path, or the folder and quoted names.
-bool GetSelectedNames(HWND dialog, char *output, SelectionSource source)
-{
-    HWND common = GetParent(dialog);
-    if (source == FROM_NAME_BOX) {
-        g_namesBuffer[0] = '\0';
-        LRESULT got = SendMessageA(common, CDM_GETSPEC, SELECTION_SIZE, (LPARAM)g_namesBuffer);
-        if (got <= 0 && !GetShellListSelection(dialog, g_namesBuffer))
-            return false;
-    } else if (!GetShellListSelection(dialog, g_namesBuffer)) {
-        return false;
-    }
-    g_namesBuffer[SELECTION_SIZE - 1] = '\0';
-
-    memset(g_fileBuffer, 0, sizeof g_fileBuffer);
-    if (SendMessageA(common, CDM_GETFOLDERPATH, SELECTION_SIZE, (LPARAM)g_fileBuffer) < 1)
-        return false;
-    g_fileBuffer[SELECTION_SIZE - 1] = '\0';
-    return ComposeSelection(output, SELECTION_SIZE, g_fileBuffer, g_namesBuffer);
 }
 
 AddResult AddDesign(HWND dialog, const char *path)
@@ -200,9 +199,13 @@ AddResult AddDesign(HWND dialog, const char *path)
     char *grouped = FormatThousands(digits);
     CloseHandle(file);
 
-    AppendRow(path, grouped ? grouped : digits, date);
+    const char *sizeText = grouped ? grouped : digits;
+    if (AppendRow(path, sizeText, date) && g_rows.count < PICKER_MAX_ROWS) {
+        lstrcpynA(g_rows.paths[g_rows.count++], path, PICKER_PATH_SIZE);
+        g_rows.totalSize += SizeTextValue(sizeText);
+    }
     free(grouped);
-    UpdateTotals(dialog);
+    ShowTotals(dialog, (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0), g_rows.totalSize);
     return ADD_DONE;
 }
 
@@ -256,10 +259,31 @@ void PreviewFromSelection(HWND dialog)
 
 }  // namespace
 
+bool GetSelectedNames(HWND dialog, char *output, SelectionSource source)
+{
+    HWND common = GetParent(dialog);
+    if (source == FROM_NAME_BOX) {
+        g_namesBuffer[0] = '\0';
+        LRESULT got = SendMessageA(common, CDM_GETSPEC, SELECTION_SIZE, (LPARAM)g_namesBuffer);
+        if (got <= 0 && !GetShellListSelection(dialog, g_namesBuffer))
+            return false;
+    } else if (!GetShellListSelection(dialog, g_namesBuffer)) {
+        return false;
+    }
+    g_namesBuffer[SELECTION_SIZE - 1] = '\0';
+
+    memset(g_fileBuffer, 0, sizeof g_fileBuffer);
+    if (SendMessageA(common, CDM_GETFOLDERPATH, SELECTION_SIZE, (LPARAM)g_fileBuffer) < 1)
+        return false;
+    g_fileBuffer[SELECTION_SIZE - 1] = '\0';
+    return ComposeSelection(output, SELECTION_SIZE, g_fileBuffer, g_namesBuffer);
+}
+
 void AddSelectedDesigns(HWND dialog)
 {
     {
         RedrawPause redraw(g_chosenList);
+        ReadChosenRows();
         if (!GetSelectedNames(dialog, g_addText, FROM_NAME_BOX))
             return;
         if (!AddPass(dialog))
