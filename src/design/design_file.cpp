@@ -4,6 +4,10 @@
 #include <stdlib.h>
 #include <string.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 static uint32_t ReadLe32(const uint8_t *p)
 {
     return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
@@ -120,6 +124,23 @@ size_t ScanDesignDataSize(const uint8_t *file, size_t size)
     const uint8_t *data = file + offset;
     size_t pairs = (size - offset) / 2;
     size_t i = 0;
+#if defined(__SSE2__)
+    // Where the processor compares sixteen bytes at once (every x86-64, not the module's
+    // i686 build): 32 pairs a step, the end record found as the 16-bit lane 0x1080.
+    const __m128i end = _mm_set1_epi16(0x1080);
+    for (; i + 32 <= pairs; i += 32) {
+        const __m128i *block = (const __m128i *)(data + 2 * i);
+        __m128i a = _mm_cmpeq_epi16(_mm_loadu_si128(block), end);
+        __m128i b = _mm_cmpeq_epi16(_mm_loadu_si128(block + 1), end);
+        __m128i c = _mm_cmpeq_epi16(_mm_loadu_si128(block + 2), end);
+        __m128i d = _mm_cmpeq_epi16(_mm_loadu_si128(block + 3), end);
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(a, b), _mm_or_si128(c, d))) == 0)
+            continue;
+        uint64_t bytes = (uint64_t)(uint32_t)(_mm_movemask_epi8(a) | _mm_movemask_epi8(b) << 16) |
+                         (uint64_t)(uint32_t)(_mm_movemask_epi8(c) | _mm_movemask_epi8(d) << 16) << 32;
+        return offset + 2 * i + (size_t)__builtin_ctzll(bytes) + 2;
+    }
+#endif
     for (; i + 16 <= pairs; i += 16) {
         uint64_t a = EndLanes(data + 2 * i), b = EndLanes(data + 2 * i + 8);
         uint64_t c = EndLanes(data + 2 * i + 16), d = EndLanes(data + 2 * i + 24);
