@@ -188,9 +188,8 @@ void CountSelectedDesigns(DesignListSide &side, HWND dialog)
     SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, label);
 }
 
-// While the list is filled or sorted, every inserted item and every restored tick makes
-// the list send LVN_ITEMCHANGED; recounting all items for each of them costs time that
-// grows with the square of the list. The callers refresh once when the list is complete,
+// While the list is filled, every inserted item makes the list send LVN_ITEMCHANGED;
+// recounting all items for each of them costs time that grows with the square of the list. The callers refresh once when the list is complete,
 // which ends in the same counts, label and item data, so the notifications are let pass
 // meanwhile and the list is not redrawn until it is whole.
 class ListRebuild {
@@ -212,46 +211,6 @@ private:
     bool outer_;
     RedrawPause redraw_{side_.listView};
 };
-
-void SortDesignList(DesignListSide &side)
-{
-    HWND list = side.listView;
-    ListRebuild rebuild(side);
-    int count = ItemCount(list);
-    int mark = (int)SendMessageA(list, LVM_GETSELECTIONMARK, 0, 0);
-    if (count <= 0)
-        return;
-    DesignSortRecord *records = (DesignSortRecord *)calloc((size_t)count, sizeof(DesignSortRecord));
-    if (!records)
-        return;  // the list stays in file order
-    for (int i = 0; i < count; ++i) {
-        DesignSortRecord &r = records[i];
-        LVITEMA lvi = {};
-        lvi.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
-        lvi.iItem = i;
-        lvi.pszText = r.name;
-        lvi.cchTextMax = DESIGN_LIST_TEXT_SIZE;
-        lvi.stateMask = LVIS_STATEIMAGEMASK | LVIS_SELECTED;
-        SendMessageA(list, LVM_GETITEMA, 0, (LPARAM)&lvi);
-        r.index = i;
-        r.image = lvi.iImage;
-        r.itemData = (uint32_t)lvi.lParam;
-        r.checked = (uint32_t)(StateImage(lvi.state) - 1);
-        r.selected = lvi.state & LVIS_SELECTED;
-    }
-    SortDesignSnapshots(records, (size_t)count);
-    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    for (int j = 0; j < count; ++j) {
-        const DesignSortRecord &r = records[j];
-        const char *texts[] = {r.name};
-        InsertListRow(list, r.image, (LPARAM)r.itemData, texts, 1, j);
-        SetItemState(list, j, INDEXTOSTATEIMAGEMASK(r.checked + 1), LVIS_STATEIMAGEMASK);
-        SetItemState(list, j, r.selected, LVIS_SELECTED);
-        if (r.index == mark)
-            SendMessageA(list, LVM_ENSUREVISIBLE, j, FALSE);
-    }
-    free(records);
-}
 
 }  // namespace
 
@@ -294,7 +253,6 @@ void InitDesignList(DesignListSide &side, HWND dialog)
     SendMessageA(side.listView, LVM_DELETEALLITEMS, 0, 0);
     SendMessageA(side.listView, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_CHECKBOXES, LVS_EX_CHECKBOXES);
     FillDesignList(side, dialog);
-    SortDesignList(side);
     RefreshDesignSelection(side, dialog);
 }
 
@@ -311,6 +269,9 @@ void FillDesignList(DesignListSide &side, HWND dialog)
     if (failedRead)
         MessageBoxA(dialog, "Failed to read a temporary file.", side.listCaption, MB_ICONHAND);
     if (records) {
+        // The names are sorted before they go in, so that each row is inserted once; without
+        // the memory for that the list stays in file order.
+        DesignSortRecord *sorted = (DesignSortRecord *)calloc(DESIGN_NUMBER_MAX, sizeof(DesignSortRecord));
         DirectoryReader reader;
         DirectoryReaderBegin(&reader, records, size);
         char name[DIRECTORY_NAME_MAX + 1];
@@ -318,9 +279,24 @@ void FillDesignList(DesignListSide &side, HWND dialog)
         // A design travels to the machine with its number in one byte: the list stops at the
         // last number a byte can carry, so that no tick, preview or deletion can reach design
         // 256 + n and land on design n.
-        for (int k = 0; k < (int)DESIGN_NUMBER_MAX && DirectoryReaderNext(&reader, name, &number); ++k) {
-            const char *texts[] = {name};
-            InsertListRow(list, 0, (LPARAM)(number & 0xFFFF), texts, 1, k);
+        int k = 0;
+        for (; k < (int)DESIGN_NUMBER_MAX && DirectoryReaderNext(&reader, name, &number); ++k) {
+            if (sorted) {
+                lstrcpynA(sorted[k].name, name, sizeof sorted[k].name);
+                sorted[k].index = k;
+                sorted[k].itemData = number & 0xFFFF;
+            } else {
+                const char *texts[] = {name};
+                InsertListRow(list, 0, (LPARAM)(number & 0xFFFF), texts, 1, k);
+            }
+        }
+        if (sorted) {
+            SortDesignSnapshots(sorted, (size_t)k);
+            for (int j = 0; j < k; ++j) {
+                const char *texts[] = {sorted[j].name};
+                InsertListRow(list, 0, (LPARAM)sorted[j].itemData, texts, 1, j);
+            }
+            free(sorted);
         }
         free(records);
     }
@@ -373,7 +349,6 @@ void ReloadDesignList(DesignListSide &side, HWND dialog)
         return;
     ClearPreview(dialog);
     FillDesignList(side, dialog);
-    SortDesignList(side);
     RefreshDesignSelection(side, dialog);
 }
 

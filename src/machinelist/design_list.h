@@ -52,7 +52,7 @@ struct DesignListSide {
     CancelEventSlot cancelEvent;             // of the side's progress dialog (105)
     std::optional<CriticalSection> previewLock;  // held by the preview worker for its whole run
     HANDLE fetchWorker = NULL;               // the worker of the progress dialog open now
-    bool rebuilding = false;                 // the list is being filled or sorted
+    bool rebuilding = false;                 // the list is being filled
 };
 
 extern DesignListSide g_receiveSide;
@@ -75,6 +75,8 @@ int TransferProgressCallback(DesignListSide &side, DWORD done, DWORD total);
 
 // ---- the list ----
 void InitDesignList(DesignListSide &side, HWND dialog);
+// The directory information file's designs in name order (CompareDesignNameText, equal
+// names in file order), unticked; the file is deleted whatever came of reading it.
 void FillDesignList(DesignListSide &side, HWND dialog);
 BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog);
 void SetAllDesignChecks(DesignListSide &side, int ticked);
