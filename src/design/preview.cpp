@@ -3,6 +3,8 @@
 #include "design/design_file.h"
 #include "design/stitch_walk.h"
 
+#include <string.h>
+
 static HDC g_previewDC;
 static HBITMAP g_previewBitmap;
 
@@ -71,17 +73,34 @@ void ClearPreview(HWND dialog)
 
 namespace {
 
-// Replays the walk on the surface. Lines between two pen moves are gathered into one
-// Polyline: far cheaper than a LineTo per record, and the same pixels, since each segment
-// leaves out its last pixel either way and a segment of no length draws nothing. The point buffer comes from the drawing's heap;
-// a full buffer is drawn and continues from its last point.
+// Where SurfacePen gathers its lines and marks the pixels it has painted; all of it comes
+// from the drawing's heap.
+struct PenBuffers {
+    POINT *points;
+    DWORD *counts;  // points of each polyline
+    int pointCapacity, countCapacity;
+    uint8_t *painted;  // one byte per pixel of the drawing area, its right and bottom edge included
+    int paintedWidth, paintedHeight;
+};
+
+// Replays the walk on the surface. Lines are gathered into polylines, drawn together with
+// PolyPolyline: far cheaper than a LineTo per record, and the same pixels, since each
+// segment leaves out its last pixel either way and a segment of no length draws nothing.
+// At preview scale most of a large design's stitches fall on pixels that its colour has
+// already painted; a line whose every pixel is known to be painted in the current colour is
+// left out. Known are the pixels of the lines any rasteriser draws alike: horizontal,
+// vertical and diagonal ones (a one-pixel step draws its first pixel only); of other lines
+// only the first pixel is counted. Such a line that goes on in the direction of the one
+// before it lengthens that one: the pixels are the same. The buffers come from the drawing's
+// heap; full buffers are drawn and the pen's point starts the next polyline.
 class SurfacePen : public PenSink {
 public:
-    SurfacePen(HDC dc, POINT *points, int capacity) : dc_(dc), points_(points), capacity_(capacity) {}
+    SurfacePen(HDC dc, const PenBuffers &buffers) : dc_(dc), b_(buffers) {}
 
     void Pen(ThreadColour colour) override
     {
         Flush();
+        memset(b_.painted, 0, (size_t)b_.paintedWidth * b_.paintedHeight);
         if (current_) {
             SelectObject(dc_, replaced_);
             DeleteObject(current_);
@@ -93,28 +112,47 @@ public:
     }
     void Move(int x, int y) override
     {
-        Flush();
-        points_[0] = {x, y};
-        count_ = 1;
+        open_ = false;
+        at_ = {x, y};
     }
     void Line(int x, int y) override
     {
+        POINT from = at_, to = {x, y};
         // A line that stays on its pixel draws nothing; at preview scale many stitches do.
-        if (count_ > 0 && points_[count_ - 1].x == x && points_[count_ - 1].y == y)
+        if (from.x == to.x && from.y == to.y)
             return;
-        if (count_ == capacity_)
+        at_ = to;
+        if (!Paint(from, to)) {
+            open_ = false;  // nothing new: the next line starts a polyline of its own
+            return;
+        }
+        // A line going on in the direction of the last one, both of known pixels, lengthens it.
+        if (open_ && known_ && direction_ == lastDirection_) {
+            b_.points[pointCount_ - 1] = to;
+            return;
+        }
+        lastDirection_ = known_ ? direction_ : 0;
+        if (!open_ && polylines_ == b_.countCapacity)
             Flush();
-        points_[count_++] = {x, y};
+        if (pointCount_ + (open_ ? 1 : 2) > b_.pointCapacity) {
+            Flush();
+        }
+        if (!open_) {
+            b_.counts[polylines_++] = 1;
+            b_.points[pointCount_++] = from;
+            open_ = true;
+        }
+        b_.points[pointCount_++] = to;
+        ++b_.counts[polylines_ - 1];
     }
-    // Draws what is gathered and keeps the pen's point as the start of the next run.
+    // Draws what is gathered; the pen's point stays where the walk left it.
     void Flush()
     {
-        if (count_ >= 2)
-            Polyline(dc_, points_, count_);
-        if (count_ > 0) {
-            points_[0] = points_[count_ - 1];
-            count_ = 1;
-        }
+        if (polylines_ > 0)
+            PolyPolyline(dc_, b_.points, b_.counts, polylines_);
+        polylines_ = 0;
+        pointCount_ = 0;
+        open_ = false;
     }
     // Puts the surface's own pen back and deletes ours.
     void Release()
@@ -127,10 +165,42 @@ public:
     }
 
 private:
+    // Marks the pixels the line from `from` to `to` paints; false when it paints none that
+    // were not painted already in this colour.
+    bool Paint(POINT from, POINT to)
+    {
+        int dx = to.x - from.x, dy = to.y - from.y;
+        int ax = dx < 0 ? -dx : dx, ay = dy < 0 ? -dy : dy;
+        known_ = ax == 0 || ay == 0 || ax == ay;
+        if (!known_) {
+            Mark(from.x, from.y);  // the first pixel; where the others fall is the rasteriser's
+            return true;
+        }
+        int steps = ax > ay ? ax : ay, sx = (dx > 0) - (dx < 0), sy = (dy > 0) - (dy < 0);
+        direction_ = 1 + (sx + 1) + 3 * (sy + 1);  // 1..9, never 0
+        bool fresh = false;
+        for (int k = 0; k < steps; ++k)
+            fresh |= Mark(from.x + k * sx, from.y + k * sy);
+        return fresh;
+    }
+    // True when the pixel was not marked before (or lies outside the marks).
+    bool Mark(int x, int y)
+    {
+        if (x < 0 || y < 0 || x >= b_.paintedWidth || y >= b_.paintedHeight)
+            return true;
+        uint8_t &cell = b_.painted[y * b_.paintedWidth + x];
+        bool fresh = cell == 0;
+        cell = 1;
+        return fresh;
+    }
+
     HDC dc_;
-    POINT *points_;
-    int capacity_;
-    int count_ = 0;
+    PenBuffers b_;
+    POINT at_ = {0, 0};
+    bool open_ = false;
+    bool known_ = false;                      // the last line's pixels are known
+    int direction_ = 0, lastDirection_ = 0;  // of the last line painted, of the polyline's last line (0: unknown)
+    int pointCount_ = 0, polylines_ = 0;
     HPEN current_ = NULL;
     HGDIOBJ replaced_ = NULL;
 };
@@ -140,13 +210,12 @@ enum { RUN_POINTS_MAX = 4096 };
 // What a drawing reads before it touches the screen; all of it lives in `heap`.
 struct LoadedDesign {
     DesignView view;
-    POINT *points;
-    int pointCapacity;
+    PenBuffers pen;
 };
 
 // Reads the whole file into the heap in one call; the header, colour table and stitch
 // data are then views into it, checked by ReadDesignView as the renderer's rules demand.
-static bool LoadDesign(HANDLE heap, const char *path, LoadedDesign *design)
+static bool LoadDesign(HANDLE heap, const char *path, int width, int height, LoadedDesign *design)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     if (file == INVALID_HANDLE_VALUE)
@@ -160,10 +229,18 @@ static bool LoadDesign(HANDLE heap, const char *path, LoadedDesign *design)
     CloseHandle(file);
     if (!read || !ReadDesignView(bytes, size, &design->view))
         return false;
+    PenBuffers &pen = design->pen;
     size_t capacity = design->view.stitchLength / 2 + 2;
-    design->pointCapacity = capacity < RUN_POINTS_MAX ? (int)capacity : RUN_POINTS_MAX;
-    design->points = (POINT *)HeapAlloc(heap, HEAP_ZERO_MEMORY, design->pointCapacity * sizeof(POINT));
-    return design->points != NULL;
+    pen.pointCapacity = capacity < RUN_POINTS_MAX ? (int)capacity : RUN_POINTS_MAX;
+    pen.countCapacity = pen.pointCapacity / 2 + 1;
+    DrawingAreaFor(HoopFor(design->view.header.hoopCode), width, height, &pen.paintedWidth, &pen.paintedHeight);
+    // A box too small for a drawing area still gets one byte.
+    pen.paintedWidth = pen.paintedWidth < 0 ? 1 : pen.paintedWidth + 1;
+    pen.paintedHeight = pen.paintedHeight < 0 ? 1 : pen.paintedHeight + 1;
+    pen.points = (POINT *)HeapAlloc(heap, HEAP_ZERO_MEMORY, pen.pointCapacity * sizeof(POINT));
+    pen.counts = (DWORD *)HeapAlloc(heap, HEAP_ZERO_MEMORY, pen.countCapacity * sizeof(DWORD));
+    pen.painted = (uint8_t *)HeapAlloc(heap, HEAP_ZERO_MEMORY, (size_t)pen.paintedWidth * pen.paintedHeight);
+    return pen.points && pen.counts && pen.painted;
 }
 
 }  // namespace
@@ -176,7 +253,7 @@ int DrawDesignPreview(HWND dialog, const char *path)
     LoadedDesign design;
     int outerWidth, outerHeight;
     HWND box = PreviewBox(dialog, &outerWidth, &outerHeight);
-    if (!LoadDesign(heap, path, &design) || !g_previewDC || !box) {
+    if (!box || !LoadDesign(heap, path, outerWidth, outerHeight, &design) || !g_previewDC) {
         HeapDestroy(heap);
         return 0;
     }
@@ -191,7 +268,7 @@ int DrawDesignPreview(HWND dialog, const char *path)
     SetDlgItemTextA(dialog, IDC_HOOP_LABEL, hoop.label);
     DrawingAreaFor(hoop, outerWidth, outerHeight, &width, &height);
 
-    SurfacePen pen(g_previewDC, design.points, design.pointCapacity);
+    SurfacePen pen(g_previewDC, design.pen);
     HGDIOBJ oldBrush = SelectObject(g_previewDC, GetStockObject(WHITE_BRUSH));
     PatBlt(g_previewDC, 0, 0, width, height, PATCOPY);
     WalkStitches(design.view, width, height, pen);

@@ -178,7 +178,8 @@ TEST_F(Preview, PolylinesGiveTheSamePixelsAsALineToPerRecord)
     }
     longRuns.stitchData = data.End().Bytes();
     for (const std::vector<char> &bytes :
-         {AssembleDesign(longRuns), MakeDesign({5000, 1, {10, 12, 22, 37}, 0, Motif::Spiral})}) {
+         {AssembleDesign(longRuns), MakeDesign({5000, 1, {10, 12, 22, 37}, 0, Motif::Spiral}),
+          MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}})}) {  // dense: most lines paint nothing new
         HDC surface = PreviewSurfaceDC();
         HGDIOBJ pen = GetCurrentObject(surface, OBJ_PEN), brush = GetCurrentObject(surface, OBJ_BRUSH);
         DWORD heaps = HeapCount();
