@@ -16,7 +16,7 @@ UINT g_deleteCount;
 
 namespace {
 
-HGLOBAL g_deleteListBlock;  // movable block of the delete list, or null
+MovableBlock g_deleteListBlock;  // movable block of the delete list
 
 // Registered when the list is first loaded. The hoop label and the Open/Save check box
 // have no tooltip.
@@ -38,7 +38,7 @@ const ToolTipEntry DELETE_TOOLTIPS[] = {
 // built, 0 when nothing is listed or ticked or memory cannot be had (after a message).
 int BuildDeleteList(HWND dialog)
 {
-    HGLOBAL block;
+    MovableBlock block;
     DesignEntry *entries;
     UINT count;
     if (!BuildTickedEntryList(g_deleteSide, dialog, "Preview", &block, &entries, &count))
@@ -46,7 +46,7 @@ int BuildDeleteList(HWND dialog)
     // Deleting a design renumbers the designs behind it: the highest number goes first, so
     // that every number still names the design it was read for.
     SortDeleteList(entries, count);
-    g_deleteListBlock = block;
+    g_deleteListBlock = std::move(block);
     g_deleteList = entries;
     g_deleteCount = count;
     return 1;

@@ -1,5 +1,6 @@
 #include "design/design_io.h"
 
+#include "frame/handles.h"
 #include "link/settings.h"
 
 BOOL ReadDesignHeader(HANDLE file, DesignHeader *header)
@@ -30,21 +31,15 @@ BOOL ReadDesignFileHeader(const char *path, DesignHeader *header)
 
 DWORD GetDesignDataSize(HANDLE file, DWORD fileSize)
 {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, fileSize);
-    if (!block)
+    MovableBlock block;
+    BYTE *bytes = (BYTE *)block.Allocate(fileSize);
+    if (!bytes)
         return fileSize;
-    BYTE *bytes = (BYTE *)GlobalLock(block);
-    if (!bytes) {
-        GlobalFree(block);
-        return fileSize;
-    }
     DWORD size = fileSize, got = 0;
     if (SetFilePointer(file, 0, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
         ReadFile(file, bytes, fileSize, &got, NULL) && got == fileSize)
         size = (DWORD)ScanDesignDataSize(bytes, fileSize);
     SetFilePointer(file, 0, NULL, FILE_BEGIN);
-    GlobalUnlock(block);
-    GlobalFree(block);
     return size;
 }
 

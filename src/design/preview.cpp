@@ -2,6 +2,7 @@
 
 #include "design/design_file.h"
 #include "design/stitch_walk.h"
+#include "frame/handles.h"
 
 #include <string.h>
 
@@ -217,16 +218,16 @@ struct LoadedDesign {
 // data are then views into it, checked by ReadDesignView as the renderer's rules demand.
 static bool LoadDesign(HANDLE heap, const char *path, int width, int height, LoadedDesign *design)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
         return false;
     DWORD high = 0, got = 0;
-    DWORD size = GetFileSize(file, &high);
+    DWORD size = GetFileSize(file.Get(), &high);
     BYTE *bytes = NULL;
     bool read = size != INVALID_FILE_SIZE && high == 0 &&
                 (bytes = (BYTE *)HeapAlloc(heap, HEAP_ZERO_MEMORY, size ? size : 1)) != NULL &&
-                ReadFile(file, bytes, size, &got, NULL) && got == size;
-    CloseHandle(file);
+                ReadFile(file.Get(), bytes, size, &got, NULL) && got == size;
+    file.Close();
     if (!read || !ReadDesignView(bytes, size, &design->view))
         return false;
     PenBuffers &pen = design->pen;
@@ -247,16 +248,14 @@ static bool LoadDesign(HANDLE heap, const char *path, int width, int height, Loa
 
 int DrawDesignPreview(HWND dialog, const char *path)
 {
-    HANDLE heap = HeapCreate(0, 1024, 0);
+    OwnedHeap heap(HeapCreate(0, 1024, 0));
     if (!heap)
         return 0;
     LoadedDesign design;
     int outerWidth, outerHeight;
     HWND box = PreviewBox(dialog, &outerWidth, &outerHeight);
-    if (!box || !LoadDesign(heap, path, outerWidth, outerHeight, &design) || !g_previewDC) {
-        HeapDestroy(heap);
+    if (!box || !LoadDesign(heap.Get(), path, outerWidth, outerHeight, &design) || !g_previewDC)
         return 0;
-    }
 
     HDC boxDC = GetDC(box);
     int width = outerWidth - 6, height = outerHeight - 6;
@@ -273,7 +272,6 @@ int DrawDesignPreview(HWND dialog, const char *path)
     PatBlt(g_previewDC, 0, 0, width, height, PATCOPY);
     WalkStitches(design.view, width, height, pen);
     pen.Flush();
-    HeapDestroy(heap);
 
     BitBlt(boxDC, 0, 0, width, height, g_previewDC, 0, 0, SRCCOPY);
     pen.Release();

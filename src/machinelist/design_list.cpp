@@ -90,13 +90,13 @@ void PostShowPreview(HWND dialog)
 unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failedRead)
 {
     *failedRead = false;
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
         return nullptr;
     LARGE_INTEGER fileSize;
     unsigned char *records = nullptr;
     // A file of 1 byte has no room for the header; one beyond 4 GB cannot be held.
-    if (GetFileSizeEx(file, &fileSize) && fileSize.QuadPart >= (LONGLONG)DIRECTORY_HEADER_SIZE &&
+    if (GetFileSizeEx(file.Get(), &fileSize) && fileSize.QuadPart >= (LONGLONG)DIRECTORY_HEADER_SIZE &&
         fileSize.QuadPart <= 0x7FFFFFFF) {
         DWORD length = (DWORD)fileSize.QuadPart - DIRECTORY_HEADER_SIZE;
         records = (unsigned char *)calloc(length + 1, 1);
@@ -104,8 +104,8 @@ unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failed
             DWORD read = 0;
             LARGE_INTEGER offset;
             offset.QuadPart = DIRECTORY_HEADER_SIZE;
-            if (!SetFilePointerEx(file, offset, NULL, FILE_BEGIN) ||
-                (length > 0 && (!ReadFile(file, records, length, &read, NULL) || read != length))) {
+            if (!SetFilePointerEx(file.Get(), offset, NULL, FILE_BEGIN) ||
+                (length > 0 && (!ReadFile(file.Get(), records, length, &read, NULL) || read != length))) {
                 free(records);
                 records = nullptr;
                 *failedRead = true;
@@ -114,7 +114,6 @@ unsigned char *ReadDirectoryRecords(const char *path, size_t *size, bool *failed
             }
         }
     }
-    CloseHandle(file);
     return records;
 }
 
@@ -352,23 +351,18 @@ void ReloadDesignList(DesignListSide &side, HWND dialog)
     RefreshDesignSelection(side, dialog);
 }
 
-bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, HGLOBAL *block,
+bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, MovableBlock *block,
                           DesignEntry **entries, UINT *count)
 {
-    *block = NULL;
-    *entries = nullptr;
-    *count = 0;
+    FreeEntryList(block, entries, count);
     HWND list = side.listView;
     int items = ItemCount(list);
     UINT selected = side.selectedCount;
     // The OK button is disabled then; Enter finds nothing to do either.
     if (items <= 0 || selected == 0)
         return false;
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (selected + 1) * sizeof(DesignEntry));
-    DesignEntry *locked = memory ? (DesignEntry *)GlobalLock(memory) : nullptr;
+    DesignEntry *locked = (DesignEntry *)block->Allocate((selected + 1) * sizeof(DesignEntry));
     if (!locked) {
-        if (memory)
-            GlobalFree(memory);
         MessageBoxA(dialog, "Not enough memory space.", memoryCaption, MB_ICONHAND);
         return false;
     }
@@ -383,19 +377,14 @@ bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryC
         entry.location = (unsigned char)side.locationCode;
         entry.number = (unsigned char)(data & 0xFF);
     }
-    *block = memory;
     *entries = locked;
     *count = written;
     return true;
 }
 
-void FreeEntryList(HGLOBAL *block, DesignEntry **entries, UINT *count)
+void FreeEntryList(MovableBlock *block, DesignEntry **entries, UINT *count)
 {
-    if (*block) {
-        GlobalUnlock(*block);
-        GlobalFree(*block);
-    }
-    *block = NULL;
+    block->Free();
     *entries = nullptr;
     *count = 0;
 }

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include "frame/controls.h"
+#include "frame/handles.h"
 #include "frame/sync.h"
 #include "link/usb_link.h"
 #include "link/vemblink.h"
@@ -90,10 +91,10 @@ void ReloadDesignList(DesignListSide &side, HWND dialog);
 // for the selected count and the closing entry. False without a block when nothing is
 // listed or ticked, and after "Not enough memory space." (caption `memoryCaption`) when the
 // block cannot be had.
-bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, HGLOBAL *block,
+bool BuildTickedEntryList(DesignListSide &side, HWND dialog, const char *memoryCaption, MovableBlock *block,
                           DesignEntry **entries, UINT *count);
-// Unlocks and frees such a block, if there is one, and clears the three.
-void FreeEntryList(HGLOBAL *block, DesignEntry **entries, UINT *count);
+// Frees such a block, if there is one, and clears the three.
+void FreeEntryList(MovableBlock *block, DesignEntry **entries, UINT *count);
 // The list's and the tooltips' notifications (WM_NOTIFY of the owning dialog).
 void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header);
 

@@ -28,7 +28,7 @@ namespace {
 // has shown any failure, and the dialog closes either way.
 enum { WM_RECEIVE_FINISHED = WM_USER + 50 };
 
-HGLOBAL g_receiveListBlock;        // movable block of the receive list, or null
+MovableBlock g_receiveListBlock;   // movable block of the receive list
 HWND g_receiveProgressWindow;      // dialog 106 while it runs
 HWND g_receiveAnimation;           // its animation control while it may play
 CancelEventSlot g_receiveCancel;   // created by Start, closed by the worker
@@ -188,7 +188,7 @@ INT_PTR CALLBACK ReceiveProgressDlgProc(HWND dialog, UINT message, WPARAM wParam
 
 int BuildReceiveList(HWND dialog)
 {
-    HGLOBAL block;
+    MovableBlock block;
     DesignEntry *entries;
     UINT count;
     if (!BuildTickedEntryList(g_receiveSide, dialog, RECEIVING_CAPTION, &block, &entries, &count))
@@ -204,12 +204,11 @@ int BuildReceiveList(HWND dialog)
         else if (!BuildDestinationPath(g_receiveFolder, name, entries[i].name))
             refusal = ShowPathTooLong;
         if (refusal) {
-            FreeEntryList(&block, &entries, &count);
             refusal(dialog, name);
             return 0;
         }
     }
-    g_receiveListBlock = block;
+    g_receiveListBlock = std::move(block);
     g_receiveList = entries;
     g_receiveCount = count;
     return 1;

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "frame/handles.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/link_run.h"
@@ -18,18 +19,19 @@ HANDLE g_checkFilesThread;
 
 int ReadStoredCount(const char *path)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
+    OwnedHandle file(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file) {
         DeleteFileA(path);
         return -1;
     }
-    DWORD size = GetFileSize(file, NULL);
+    DWORD size = GetFileSize(file.Get(), NULL);
     unsigned char head[DIRECTORY_HEADER_SIZE];
     DWORD got = 0;
     unsigned count = 0;
-    bool ok = size != 0 && size != INVALID_FILE_SIZE && ReadFile(file, head, sizeof head, &got, NULL) &&
+    bool ok = size != 0 && size != INVALID_FILE_SIZE && ReadFile(file.Get(), head, sizeof head, &got, NULL) &&
               ReadDirectoryCount(head, got, &count);
-    CloseHandle(file);
+    file.Close();  // before the delete, which an open file would refuse
     DeleteFileA(path);
     return ok ? (int)count : 0;
 }

@@ -10,6 +10,7 @@
 #include "VembDlg.h"
 #include "design/design_io.h"
 #include "frame/controls.h"
+#include "frame/handles.h"
 #include "frame/module.h"
 #include "picker_res.h"
 
@@ -157,47 +158,40 @@ AddResult AddDesign(HWND dialog, const char *path)
     if (IsChecked(dialog, IDC_PICKER_OPEN_SAVE) && !CheckOpenSaveName(dialog, NULL, path))
         return ADD_DONE;
 
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file)
         return ADD_FAILED;
-    DWORD fileSize = GetFileSize(file, NULL);
-    if (fileSize == INVALID_FILE_SIZE) {
-        CloseHandle(file);
+    DWORD fileSize = GetFileSize(file.Get(), NULL);
+    if (fileSize == INVALID_FILE_SIZE)
         return ADD_DONE;
-    }
     // A file shorter than the header reads with its missing fields as 0 (design_io.h).
     DesignHeader header;
-    if (!ReadDesignHeader(file, &header)) {
-        CloseHandle(file);
+    if (!ReadDesignHeader(file.Get(), &header))
         return ADD_FAILED;
-    }
-    if (g_addingStopped) {
-        CloseHandle(file);
+    if (g_addingStopped)
         return ADD_DONE;
-    }
     if (g_askVersion == 1 && AsksMachineVersion((uint32_t)header.stitchCount)) {
         if (CheckVersionDlg(dialog, 0) != 1) {
             g_addingStopped = 1;
-            CloseHandle(file);
             return ADD_DONE;
         }
         g_askVersion = 0;
     }
     if (NamedAsDesign(PathFileName(path)) && DesignTooLarge(header.stitchCount)) {
-        CloseHandle(file);
+        file.Close();  // free while the message shows
         ShowTooLarge(dialog, path);
         return ADD_DONE;
     }
 
     char date[DATE_TEXT_SIZE] = "";
     FILETIME lastWrite;
-    if (GetFileTime(file, NULL, NULL, &lastWrite))
+    if (GetFileTime(file.Get(), NULL, NULL, &lastWrite))
         FormatFileDate(&lastWrite, date);
-    DWORD size = HasExtension(path, "vbd") ? GetDesignDataSize(file, fileSize) : fileSize;
+    DWORD size = HasExtension(path, "vbd") ? GetDesignDataSize(file.Get(), fileSize) : fileSize;
+    file.Close();
     char digits[16];
     snprintf(digits, sizeof digits, "%lu", (unsigned long)size);
     char *grouped = FormatThousands(digits);
-    CloseHandle(file);
 
     const char *sizeText = grouped ? grouped : digits;
     if (AppendRow(path, sizeText, date) && g_rows.count < PICKER_MAX_ROWS) {

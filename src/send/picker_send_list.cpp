@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "frame/controls.h"
+#include "frame/handles.h"
 #include "send/send_list.h"
 
 BOOL WriteSendList(HWND owner, HWND list, const char *path)
@@ -14,8 +15,8 @@ BOOL WriteSendList(HWND owner, HWND list, const char *path)
         MessageBoxA(owner, "No data available.", "error", MB_ICONEXCLAMATION);
         return FALSE;
     }
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
+    OwnedHandle file(CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file) {
         MessageBoxA(owner, "Failed to open a temporary file.", "Error", MB_ICONEXCLAMATION);
         return FALSE;
     }
@@ -25,12 +26,11 @@ BOOL WriteSendList(HWND owner, HWND list, const char *path)
         unsigned char record[SEND_RECORD_SIZE];
         BuildSendRecord(rowPath, record);
         DWORD written = 0;
-        if (!WriteFile(file, record, sizeof record, &written, NULL) || written != sizeof record) {
-            CloseHandle(file);
+        if (!WriteFile(file.Get(), record, sizeof record, &written, NULL) || written != sizeof record) {
+            file.Close();  // the message finds the file free
             MessageBoxA(owner, "Failed to write a temporary file.", "Error", MB_ICONEXCLAMATION);
             return FALSE;
         }
     }
-    CloseHandle(file);
     return TRUE;
 }

@@ -8,6 +8,7 @@
 #include "VembDlg.h"
 #include "design/design_io.h"
 #include "frame/controls.h"
+#include "frame/handles.h"
 #include "frame/module.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
@@ -106,60 +107,56 @@ RecordCheck CheckRecord(HWND dialog, const DesignEntry *entry, bool openSave)
     return RecordCheck::Accept;
 }
 
-// Reads the send list into the design entry list; false when the send has been ended.
-bool ReadSendListFile(HWND dialog, bool openSave)
+// Reads the send list into the design entry list: null when it was read, else the message
+// that ends the send (shown once the file is closed again).
+const char *LoadSendList(HWND dialog, bool openSave)
 {
-    HANDLE file = g_sendListPath ? CreateFileA(g_sendListPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
-                                               FILE_ATTRIBUTE_NORMAL, NULL)
-                                 : INVALID_HANDLE_VALUE;
+    OwnedHandle file(g_sendListPath ? CreateFileA(g_sendListPath, GENERIC_READ, 0, NULL, OPEN_EXISTING,
+                                                  FILE_ATTRIBUTE_NORMAL, NULL)
+                                    : INVALID_HANDLE_VALUE);
     DWORD sizeHigh = 0;
-    DWORD size = file != INVALID_HANDLE_VALUE ? GetFileSize(file, &sizeHigh) : 0;
-    if (file == INVALID_HANDLE_VALUE || size == 0 || size == INVALID_FILE_SIZE) {
-        if (file != INVALID_HANDLE_VALUE)
-            CloseHandle(file);
-        EndSend(dialog, "File Open Error.");
-        return false;
-    }
+    DWORD size = file ? GetFileSize(file.Get(), &sizeHigh) : 0;
+    if (!file || size == 0 || size == INVALID_FILE_SIZE)
+        return "File Open Error.";
     // Room for every record and the closing entry. A list too large to count in memory
     // (beyond 4 GB, or whose entries would not fit the address space) is a memory shortage.
     uint32_t capacity = SendListCapacity(size);
     DesignEntry *entries = NULL;
     if (CreateSendHeap() && sizeHigh == 0 && capacity <= (SIZE_MAX / sizeof(DesignEntry)))
         entries = (DesignEntry *)SendHeapAlloc((size_t)capacity * sizeof(DesignEntry));
-    if (!entries) {
-        CloseHandle(file);
-        EndSend(dialog, "Not Enough Memory.");
-        return false;
-    }
+    if (!entries)
+        return "Not Enough Memory.";
     g_sendEntries = entries;
     SendListBuilder list;
     SendListBegin(&list, entries, capacity, (unsigned char)g_sendLocation);
     for (;;) {
         unsigned char record[SEND_RECORD_SIZE];
         DWORD got = 0;
-        if (!ReadFile(file, record, sizeof record, &got, NULL)) {
-            CloseHandle(file);
-            EndSend(dialog, "File Read Error.");
-            return false;
-        }
+        if (!ReadFile(file.Get(), record, sizeof record, &got, NULL))
+            return "File Read Error.";
         if (got < sizeof record)
             break;
         const DesignEntry *entry = SendListStage(&list, record);
         if (!entry)
             break;  // the file grew behind its size: the list holds what the size promised
         RecordCheck check = CheckRecord(dialog, entry, openSave);
-        if (check == RecordCheck::Fail) {
-            CloseHandle(file);
-            EndSend(dialog, "File Read Error.");
-            return false;
-        }
+        if (check == RecordCheck::Fail)
+            return "File Read Error.";
         if (check == RecordCheck::Accept)
             SendListAccept(&list);
     }
     SendListClose(&list);
-    CloseHandle(file);
     g_sendEntryCount = (int)list.count;
-    return true;
+    return NULL;
+}
+
+// Reads the send list; false when the send has been ended.
+bool ReadSendListFile(HWND dialog, bool openSave)
+{
+    const char *failure = LoadSendList(dialog, openSave);
+    if (failure)
+        EndSend(dialog, failure);
+    return !failure;
 }
 
 // ---- the dialog ----
