@@ -19,14 +19,12 @@ BOOL ReadDesignHeader(HANDLE file, DesignHeader *header)
 
 BOOL ReadDesignFileHeader(const char *path, DesignHeader *header)
 {
-    HANDLE file = CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-    if (file == INVALID_HANDLE_VALUE) {
+    OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file) {
         ParseDesignHeader(NULL, 0, header);
         return FALSE;
     }
-    BOOL read = ReadDesignHeader(file, header);
-    CloseHandle(file);
-    return read;
+    return ReadDesignHeader(file.Get(), header);
 }
 
 DWORD GetDesignDataSize(HANDLE file, DWORD fileSize)
