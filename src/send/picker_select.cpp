@@ -66,10 +66,37 @@ void ReadChosenRows()
     }
 }
 
+// A character that every locale weighs on its own: printable ASCII (or the end) but the
+// hyphen and the apostrophe, which word sorting weighs apart from the rest.
+bool PlainCharacter(unsigned char c)
+{
+    return c == 0 || (c >= 0x20 && c <= 0x7E && c != '-' && c != '\'');
+}
+
+// lstrcmpiA runs the locale's full comparison, a few microseconds a pair under Wine. Two
+// paths that first differ, other than in a letter's case, at plain characters on both
+// sides compare unequal in every locale; the rest is left to lstrcmpiA.
+bool DifferOutright(const char *a, const char *b)
+{
+    for (;; ++a, ++b) {
+        unsigned char x = (unsigned char)*a, y = (unsigned char)*b;
+        if (x >= 0x80 || y >= 0x80)
+            return false;
+        if (x >= 'A' && x <= 'Z')
+            x = (unsigned char)(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = (unsigned char)(y - 'A' + 'a');
+        if (x != y)
+            return PlainCharacter(x) && PlainCharacter(y);
+        if (x == 0)
+            return false;
+    }
+}
+
 bool PathInList(const char *path)
 {
     for (int row = 0; row < g_rows.count; ++row)
-        if (lstrcmpiA(g_rows.paths[row], path) == 0)
+        if (!DifferOutright(g_rows.paths[row], path) && lstrcmpiA(g_rows.paths[row], path) == 0)
             return true;
     return false;
 }

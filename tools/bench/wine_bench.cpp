@@ -211,6 +211,29 @@ void PreviewPaint()
     DeleteFileA(path.c_str());
 }
 
+// `count` rows of four columns as the picker inserts them: name, then size, date and path.
+void InsertPickerRows(HWND list, int count, const std::string &folder)
+{
+    char size[] = "12,345", date[] = "2024/01/02 03:04";
+    for (int i = 0; i < count; ++i) {
+        char name[32], path[MAX_PATH];
+        snprintf(name, sizeof name, "d%03d.vbd", i);
+        snprintf(path, sizeof path, "%s\\%s", folder.c_str(), name);
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = i;
+        item.pszText = name;
+        int at = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
+        char *texts[] = {size, date, path};
+        for (int c = 1; c < 4; ++c) {
+            LVITEMA cell = {};
+            cell.iSubItem = c;
+            cell.pszText = texts[c - 1];
+            SendMessageA(list, LVM_SETITEMTEXTA, at, (LPARAM)&cell);
+        }
+    }
+}
+
 // The yardstick of ">>": 100 rows of four columns (as the picker's rows) inserted into a
 // visible report list view, with the list redrawing as it goes and with redrawing off.
 double InsertRows(bool redraw)
@@ -225,23 +248,10 @@ double InsertRows(bool redraw)
         SendMessageA(list, LVM_INSERTCOLUMNA, c, (LPARAM)&column);
     }
     UpdateWindow(list);
-    char name[] = "d000.vbd", size[] = "12,345", date[] = "2024/01/02 03:04", path[] = "Z:\\designs\\d000.vbd";
     double start = Milliseconds();
     if (!redraw)
         SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    for (int i = 0; i < 100; ++i) {
-        LVITEMA item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = i;
-        item.pszText = name;
-        int at = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
-        char *texts[] = {size, date, path};
-        for (int c = 1; c < 4; ++c) {
-            item.iSubItem = c;
-            item.pszText = texts[c - 1];
-            SendMessageA(list, LVM_SETITEMTEXTA, at, (LPARAM)&item);
-        }
-    }
+    InsertPickerRows(list, 100, "Z:\\designs");
     if (!redraw)
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     double took = Milliseconds() - start;
@@ -314,24 +324,7 @@ AddSteps ReplayAddSteps(HWND child, const std::string &folder, int designs)
     start = Milliseconds();
     {
         RedrawPause redraw(list);
-        char size[] = "12,345", date[] = "2024/01/02 03:04";
-        for (int i = 0; i < designs; ++i) {
-            char name[32], path[MAX_PATH];
-            snprintf(name, sizeof name, "d%03d.vbd", i);
-            snprintf(path, sizeof path, "%s\\%s", folder.c_str(), name);
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = i;
-            item.pszText = name;
-            int at = (int)SendMessageA(list, LVM_INSERTITEMA, 0, (LPARAM)&item);
-            char *texts[] = {size, date, path};
-            for (int c = 1; c < 4; ++c) {
-                LVITEMA cell = {};
-                cell.iSubItem = c;
-                cell.pszText = texts[c - 1];
-                SendMessageA(list, LVM_SETITEMTEXTA, at, (LPARAM)&cell);
-            }
-        }
+        InsertPickerRows(list, designs, folder);
     }
     steps.rows = Milliseconds() - start;
     // One read of every row's size: what the totals line and (for the paths) the
