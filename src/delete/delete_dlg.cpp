@@ -38,17 +38,11 @@ const ToolTipEntry DELETE_TOOLTIPS[] = {
 // built, 0 when nothing is listed or ticked or memory cannot be had (after a message).
 int BuildDeleteList(HWND dialog)
 {
-    MovableBlock block;
-    DesignEntry *entries;
-    UINT count;
-    if (!BuildTickedEntryList(g_deleteSide, dialog, "Preview", &block, &entries, &count))
+    if (!BuildTickedEntryList(g_deleteSide, dialog, "Preview", &g_deleteListBlock, &g_deleteList, &g_deleteCount))
         return 0;
     // Deleting a design renumbers the designs behind it: the highest number goes first, so
     // that every number still names the design it was read for.
-    SortDeleteList(entries, count);
-    g_deleteListBlock = std::move(block);
-    g_deleteList = entries;
-    g_deleteCount = count;
+    SortDeleteList(g_deleteList, g_deleteCount);
     return 1;
 }
 
