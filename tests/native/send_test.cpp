@@ -1,6 +1,6 @@
 // The send side: names of designs sent from memory (the typed name, the base-36 default), the
 // picker's selection texts, the send list's 260-byte records, the cut to the room left below
-// 100 designs, the progress positions, and the Windows versions that may load the USB library.
+// 100 designs and the progress positions.
 #include <gtest/gtest.h>
 
 #include <string.h>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "link/usb_gate.h"
 #include "machinelist/progress_percent.h"
 #include "send/design_name.h"
 #include "send/selection.h"
@@ -356,19 +355,6 @@ TEST(Progress, PositionIsTruncatedPercent)
         EXPECT_EQ(SendProgressPosition(c.done, c.total), c.position) << c.done << " / " << c.total;
         EXPECT_EQ(ProgressPercent(c.done, c.total), c.position) << c.done << " / " << c.total;
     }
-}
-
-TEST(UsbGate, FollowsTheVersionTable)
-{
-    const struct {
-        unsigned long platform, major, minor;
-        bool allowed;
-    } cases[] = {{1, 4, 0, false}, {1, 4, 10, true}, {1, 4, 90, true},  // 95, 98, Me
-                 {2, 3, 51, false}, {2, 4, 0, false}, {2, 5, 0, true}, {2, 10, 0, true},
-                 {0, 0, 0, true}, {3, 0, 0, true}};  // other platform ids are tried
-    for (const auto &c : cases)
-        EXPECT_EQ(UsbLoadAllowed(c.platform, c.major, c.minor), c.allowed)
-            << "platform " << c.platform << " version " << c.major << "." << c.minor;
 }
 
 }  // namespace

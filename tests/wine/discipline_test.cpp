@@ -13,6 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "design_name_res.h"
+#include "machine_version_res.h"
+#include "picker_res.h"
+#include "resource.h"
+#include "send_designs_res.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -125,7 +130,7 @@ TEST_F(Discipline, SettingsAndVersionDialogs)
         Drive([&] { return Dll().SetSerialCommParamDlg(Owner()); }, [](Ui &u) { Press(u, "Communication Settings"); });
         Drive([&] { return Dll().CheckVersionDlg(Owner(), 1); }, [](Ui &u) {
             HWND dlg = u.WaitDialog("Select Machine's Version");
-            u.Click(dlg, 1031);
+            u.Click(dlg, IDC_VERSION_22);
             Press(u, "Select Machine's Version");
         });
     });
@@ -141,9 +146,9 @@ TEST_F(Discipline, SendingAListAndADesignInMemory)
         Drive([&] { return Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), ""); },
               [](Ui &u) {
                   HWND dlg = u.WaitDialog("Send Designs - COM Port");
-                  u.Click(dlg, 1028);  // "Name"
+                  u.Click(dlg, IDC_SEND_NAME);
                   HWND name = u.WaitDialog("Vbd Name");
-                  u.SetText(name, 1020, "kept");
+                  u.SetText(name, IDC_DESIGN_NAME_EDIT, "kept");
                   Press(u, "Vbd Name");
                   Press(u, "Send Designs - COM Port");
               });
@@ -164,10 +169,10 @@ TEST_F(Discipline, ChoosingAndSendingInThePicker)
                 return p.child && p.files && SendMessageA(p.files, LVM_GETITEMCOUNT, 0, 0) >= 3;
             }, "the picker's file list");
             uidrive::SelectListItemsByText(p.files, {"d0.vbd", "d2.vbd"});
-            u.Click(p.child, 1005);  // ">>"
-            u.WaitUntil([&] { return SendMessageA(GetDlgItem(p.child, 1001), LVM_GETITEMCOUNT, 0, 0) == 2; },
+            u.Click(p.child, IDC_PICKER_ADD);
+            u.WaitUntil([&] { return SendMessageA(GetDlgItem(p.child, IDC_PICKER_LIST), LVM_GETITEMCOUNT, 0, 0) == 2; },
                         "two chosen designs");
-            u.Click(p.child, 1002);  // "Send"
+            u.Click(p.child, IDC_PICKER_SEND);
             Press(u, "Send Designs - COM Port");
         });
     });
@@ -185,7 +190,7 @@ TEST_F(Discipline, ReceivingAndDeletingWithPreviews)
     auto choose = [&](Ui &u, HWND dlg) {
         WaitListLoaded(u, dlg, ++lists);
         ClickCheckBox(dlg, 0);
-        u.Click(dlg, 1002);  // "Show Preview"
+        u.Click(dlg, IDC_SHOW_PREVIEW);
         WaitPreviewDone(u, dlg, ++fetches);
         u.Click(dlg, IDOK);
     };

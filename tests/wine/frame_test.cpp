@@ -1,5 +1,5 @@
 // The module frame: exports, temporary paths, the Open/Save name limit, the USB loader and its
-// guards, the export frame when a dialog cannot be created, and the dialog templates.
+// guards, and the export frame when a dialog cannot be created.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -7,17 +7,11 @@
 
 #include <functional>
 
-#include "check_files_res.h"
-#include "comm_settings_res.h"
-#include "design_name_res.h"
-#include "directory_upload_res.h"
 #include "frame/module.h"
 #include "frame/sync.h"
 #include "frame/transfer_frame.h"
 #include "link/usb_link.h"
-#include "machine_version_res.h"
 #include "resource.h"
-#include "send_designs_res.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -177,85 +171,6 @@ TEST_F(Frame, DialogThatCannotBeCreatedReturnsZero)
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
     }
     EXPECT_TRUE(ModuleMessages().empty());
-}
-
-// The controls of a dialog in template (tab) order: id, class with its button or static
-// type (BS_PUSHBUTTON 0, BS_DEFPUSHBUTTON 1, BS_AUTOCHECKBOX 3, BS_GROUPBOX 7,
-// BS_AUTORADIOBUTTON 9; SS_LEFT 0, SS_CENTER 1, SS_ETCHEDFRAME 18), text.
-Names Controls(HWND dialog)
-{
-    Names controls;
-    for (HWND w = GetWindow(dialog, GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        std::string cls = uidrive::ClassOf(w);
-        DWORD style = (DWORD)GetWindowLongA(w, GWL_STYLE);
-        if (cls == "Button" || cls == "Static")
-            cls += "/" + std::to_string(style & (cls == "Button" ? BS_TYPEMASK : SS_TYPEMASK));
-        controls.push_back(std::to_string((short)GetDlgCtrlID(w)) + " " + cls +
-                           (cls == "ComboBox" ? "" : " " + WindowText(w)));
-    }
-    return controls;
-}
-
-INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM)
-{
-    return FALSE;
-}
-
-// Every dialog template as designed: caption, client size in dialog units where given, and
-// its controls.
-TEST_F(Frame, Templates)
-{
-    const struct {
-        int id;
-        const char *caption;
-        int w, h;
-        Names controls;
-    } templates[] = {
-        {IDD_RECEIVE_DESIGNS, "Receive Designs", 293, 185,
-         {"1000 SysListView32 List1", "1001 Button/3 Auto Preview", "1002 Button/0 Show Preview",
-          "1005 Button/0 Select All Designs", "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card",
-          "1028 Button/9 PC Design Card", "1022 Button/0 Browse", "1 Button/1 Receive", "2 Button/0 Cancel",
-          "1003 Static/18 ", "-1 Button/7 Preview", "-1 Button/7 Receive From", "-1 Static/0 Folder :", "1021 Edit ",
-          "1026 Static/0 ", "1007 Static/1 ", "1029 Button/3 Select Open/Save folder."}},
-        {IDD_DELETE_DESIGNS, "Delete Designs", 287, 168,
-         {"1000 SysListView32 ", "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card", "1001 Button/3 Auto Preview",
-          "1002 Button/0 Show Preview", "1011 Button/0 Select All Designs", "1 Button/1 Delete", "2 Button/0 Cancel",
-          "1003 Static/18 ", "-1 Button/7 Preview", "-1 Button/7 Delete From", "1026 Static/0 ", "1007 Static/1 ",
-          "1029 Button/3 Select Open/Save folder."}},
-        {IDD_DIRECTORY_UPLOAD, "Receive Design List", 259, 44,
-         {"1017 Static/1 Receiving design lists from Loomstar.", "1007 msctls_progress32 "}},
-        {IDD_RECEIVE_PROGRESS, "Receive Designs", 251, 114,
-         {"1 Button/1 Start", "2 Button/0 Cancel", "1007 msctls_progress32 ",
-          "1012 Static/1 Ready to receive designs.\nClick [Start] button.", "1013 SysAnimate32 ", "1014 Static/1 "}},
-        {IDD_DELETE_WAIT, "Delete Designs", 207, 36, {"-1 Static/1 Wait a minute.  Now deleting.", "1014 Static/1 "}},
-        {IDD_SEND_DESIGNS, "Send Designs", 0, 0,
-         {"1 Button/1 Start", "2 Button/0 Cancel", "1028 Button/0 Name", "-1 Button/7 Send to ",
-          "1008 Button/9 Built-in", "1009 Button/9 ATA PC Card", "1029 Button/3 Select Open/Save folder.",
-          "1013 SysAnimate32 ", "1014 Static/0 ", "1007 msctls_progress32 Progress1",
-          "1012 Static/1 Ready to send designs.\nClick [Start] button."}},
-        {IDD_CHECK_FILES, "Check Files", 0, 0, {"1017 Static/1 Receiving design information from Loomstar."}},
-        {IDD_DESIGN_NAME, "Vbd Name", 0, 0,
-         {"-1 Static/0 Enter the file name to save in Loomstar.", "1020 Edit ", "1 Button/1 OK", "2 Button/0 Cancel"}},
-        {IDD_COMM_SETTINGS, "Communication Settings", 0, 0,
-         {"1001 ComboBox", "-1 Static/2 COM", "-1 Button/7 Communication speed", "1023 Button/9 4800 bps",
-          "1024 Button/9 9600 bps", "1004 Button/9 19200 bps", "1005 Button/9 38400 bps", "1006 Button/9 57600 bps",
-          "1 Button/1 OK", "2 Button/0 Cancel"}},
-        {IDD_MACHINE_VERSION, "Confirm Machine's Version", 0, 0,
-         {"1 Button/1 OK", "2 Button/0 Cancel", "1030 Button/9 Version 2.1 or earlier", "1031 Button/9 Version 2.2",
-          "-1 Button/7 Select the version of  Loomstar 9000", "1032 Static/0 ..."}},
-    };
-    for (const auto &t : templates) {
-        SCOPED_TRACE(t.caption);
-        HWND dialog = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(t.id), Owner(), QuietDlgProc, 0);
-        ASSERT_NE(dialog, (HWND)NULL);
-        EXPECT_EQ(WindowText(dialog), t.caption);
-        RECT client, size = {0, 0, t.w, t.h};
-        GetClientRect(dialog, &client);
-        MapDialogRect(dialog, &size);
-        EXPECT_TRUE(!t.w || (client.right == size.right && client.bottom == size.bottom)) << "client size";
-        EXPECT_EQ(Controls(dialog), t.controls);
-        DestroyWindow(dialog);
-    }
 }
 
 }  // namespace

@@ -43,60 +43,54 @@ protected:
             SeedDesign(1, names[i], Design(i % 3));
     }
     static std::vector<char> Design(int hoop) { return designgen::MakeDesign({300, (uint32_t)hoop}); }
+    // After a step: the preview fetches so far, the selected item, and the hoop label of the design drawn.
+    static void ExpectPreview(HWND dlg, size_t fetches, int selected, const std::string &hoop)
+    {
+        EXPECT_EQ(Uploads().size(), fetches);
+        EXPECT_EQ(SelectedItem(dlg), selected);
+        EXPECT_EQ(ControlText(dlg, IDC_HOOP_LABEL), hoop);
+        EXPECT_EQ(StitchPixels(dlg) > 50, hoop != " ") << "stitches drawn";
+    }
+    // The design the last fetch asked for, by one entry into "$$UPLPrv.tmp": "<location>/<number>".
+    static std::string LastFetched()
+    {
+        SimCall c = Uploads().back();
+        EXPECT_EQ(c.Arg("count"), "1");
+        EXPECT_EQ(c.entries.at(0).name, TempFile("$$UPLPrv.tmp"));
+        return std::to_string(c.entries[0].location) + "/" + std::to_string(c.entries[0].number);
+    }
 };
 
-// The list through empty, failed (one message; filled from a file left behind), found and cancelled
-// directory uploads; sorted by byte value with the design numbers; the label, OK and the selection
-// following ticks and select-all; the tool tips. Cancel transfers nothing.
-TEST_F(MachineList, ListFollowsTheMachineAndTheTicks)
+// The list after each directory upload: empty at first; after a failed upload (one message each) what a
+// file left behind holds, in file order, else nothing; the machine's designs sorted by byte value with their
+// design numbers once an upload succeeds; nothing after a cancelled one. Nothing is received.
+TEST_F(MachineList, ListFollowsEachDirectoryUpload)
 {
-    std::vector<Names> lists;
-    Names seen, tips;
     int position = -1;
     Run([&](Ui &u, HWND dlg) {
-        auto look = [&] {
-            seen.push_back(ControlText(dlg, IDC_SELECTED_COUNT) + (IsControlEnabled(dlg, IDOK) ? ", on " : ", off ") +
-                           std::to_string(SelectedItem(dlg)));
-        };
-        look();
-        lists.push_back(ItemNames(dlg));
+        EXPECT_EQ(ItemNames(dlg), Names{});
         std::string file = {0, 3};
         for (const char *n : {"e5", "d4", "c3", "b2", "a1"})
             file += std::string(1, (char)strlen(n)) + n;
         SeedFive();
         for (bool left : {true, false}) {
+            SCOPED_TRACE(left ? "a file left behind" : "no file");
             if (left)
                 WriteFileBytes(TempFile("$$UPLDir.tmp"), file.data(), file.size());
             SetFaults("fail.Protocol_Seq_DirUpload=14,once\n");
             u.Click(dlg, IDC_RECEIVE_ATA_CARD);
-            u.Answer(u.WaitMessageBox("Design List"), IDOK);
+            MessageBoxInfo box = u.WaitMessageBox("Design List");
+            EXPECT_EQ(box.text.rfind("Loomstar link error 14 (detail 0).", 0), 0u) << box.text;
+            u.Answer(box, IDOK);
             WaitListLoaded(u, dlg, left ? 2 : 3);
-            lists.push_back(ItemNames(dlg));
+            EXPECT_EQ(ItemNames(dlg), left ? (Names{"a1", "b2", "c3", "d4", "e5"}) : Names{});
         }
         u.Click(dlg, IDC_RECEIVE_BUILT_IN);  // another try finds the designs
         WaitListLoaded(u, dlg, 4);
-        lists.push_back(ItemNames(dlg));
-        for (size_t i = 0; i < lists.back().size(); ++i)
-            lists.back()[i] += " " + std::to_string(ItemData(dlg, (int)i) & 0xFFFF);
-        look();
-        for (int item : {2, 4, 2}) {
-            Tick(u, dlg, {item});
-            look();
-        }
-        u.Click(dlg, IDC_RECEIVE_SELECT_ALL);
-        Barrier(u, dlg);
-        look();  // the last newly ticked item, not 4
-        ClickItem(dlg, 1);
-        Barrier(u, dlg);
-        u.Click(dlg, IDC_RECEIVE_SELECT_ALL);
-        Barrier(u, dlg);
-        look();  // all ticked already: the selection stays
-        for (int id : {1000, 1003, 1001, 1002, 1005, 1008, 1009, 1028, 1, 2, 1022, 1007, 1021, 1026, 1029}) {
-            NMTTDISPINFOA info = {{NULL, (UINT_PTR)GetDlgItem(dlg, id), TTN_NEEDTEXTA}};
-            info.uFlags = TTF_IDISHWND;
-            SendMessageTimeoutA(dlg, WM_NOTIFY, info.hdr.idFrom, (LPARAM)&info, SMTO_NORMAL, 10000, NULL);
-            tips.push_back(info.lpszText ? info.lpszText : "-");
-        }
+        EXPECT_EQ(ItemNames(dlg), (Names{"A10.vbd", "A9.vbd", "Zed.ptn", "apple.vbd", "rose.PtN"}));
+        const int numbers[] = {3, 4, 1, 2, 5};
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(ItemData(dlg, i) & 0xFFFF, numbers[i]) << "item " << i;
         SetFaults("delay=200\n");
         u.Click(dlg, IDC_RECEIVE_BUILT_IN);
         HWND bar = GetDlgItem(u.WaitDialog("Receive Design List"), IDC_UPLOAD_PROGRESS);
@@ -104,24 +98,64 @@ TEST_F(MachineList, ListFollowsTheMachineAndTheTicks)
         u.Close(GetParent(bar));
         u.Answer(u.WaitMessageBox("Design List"), IDOK);
         WaitListLoaded(u, dlg, 5);
-        lists.push_back(ItemNames(dlg));
+        EXPECT_EQ(ItemNames(dlg), Names{}) << "cancelled";
     });
-    EXPECT_EQ(lists, (std::vector<Names>{{}, {"a1", "b2", "c3", "d4", "e5"}, {}, {"A10.vbd 3", "A9.vbd 4", "Zed.ptn 1",
-                                         "apple.vbd 2", "rose.PtN 5"}, {}}));
-    EXPECT_EQ(seen, (Names{"Selected designs : 0, off -1", "Selected designs : 0, off -1", "Selected designs : 1, on 2",
-                           "Selected designs : 2, on 4", "Selected designs : 1, on 2", "Selected designs : 5, on 3",
-                           "Selected designs : 5, on 1"}));
-    EXPECT_EQ(tips, (Names{"Designs in Loomstar", "Preview Window.", "Automatically showed by selecting design.",
-                           "Show design.", "Select all designs at once.", "Select Built-in memory.",
-                           "Select ATA PC Card.", "Select PC Design Card.", "Start to receive designs.", "Cancel",
-                           "Select location.", "Read number of selected designs.", "-", "-", "-"}));
     EXPECT_TRUE(position == 25 || position == 50 || position == 75) << position;
-    ASSERT_EQ(RecordedMessageBoxes().size(), 3u);
-    for (int i : {0, 1})
-        EXPECT_EQ(RecordedMessageBoxes()[i].text.rfind("Loomstar link error 14 (detail 0).", 0), 0u);
     EXPECT_EQ(DirectoryUploads().at(4).result, 3);
     EXPECT_FALSE(FileExists(TempFile("$$UPLDir.tmp")));
     EXPECT_TRUE(Uploads().empty());
+}
+
+// The label counts the ticked designs, OK is on while any is ticked, and the last newly ticked item is the
+// selected one; "Select All Designs" ticks the rest and selects the last it newly ticked, or keeps the
+// selection when all were ticked already.
+TEST_F(MachineList, LabelOkAndSelectionFollowTheTicks)
+{
+    SeedFive();
+    Run([&](Ui &u, HWND dlg) {
+        auto expect = [&](int count, int selected) {
+            EXPECT_EQ(ControlText(dlg, IDC_SELECTED_COUNT), "Selected designs : " + std::to_string(count));
+            EXPECT_EQ(IsControlEnabled(dlg, IDOK), count > 0);
+            EXPECT_EQ(SelectedItem(dlg), selected);
+        };
+        expect(0, -1);
+        Tick(u, dlg, {2});
+        expect(1, 2);
+        Tick(u, dlg, {4});
+        expect(2, 4);
+        Tick(u, dlg, {2});
+        expect(1, 2);
+        u.Click(dlg, IDC_RECEIVE_SELECT_ALL);
+        Barrier(u, dlg);
+        expect(5, 3);  // the last newly ticked item, not 4
+        ClickItem(dlg, 1);
+        Barrier(u, dlg);
+        u.Click(dlg, IDC_RECEIVE_SELECT_ALL);
+        Barrier(u, dlg);
+        expect(5, 1);  // all ticked already: the selection stays
+    });
+}
+
+// The list's dialog answers its tooltips' questions for the controls of its table, and for no others.
+TEST_F(MachineList, ToolTipsAnswerForTheControlsOfTheTable)
+{
+    const struct {
+        int id;
+        const char *tip;
+    } cases[] = {{IDC_DESIGN_LIST, "Designs in Loomstar"},
+                 {IDC_RECEIVE_BROWSE, "Select location."},
+                 {IDCANCEL, "Cancel"},
+                 {IDC_RECEIVE_FOLDER, "-"},
+                 {IDC_HOOP_LABEL, "-"},
+                 {IDC_RECEIVE_OPEN_SAVE, "-"}};
+    Run([&](Ui &, HWND dlg) {
+        for (const auto &c : cases) {
+            NMTTDISPINFOA info = {{NULL, (UINT_PTR)GetDlgItem(dlg, c.id), TTN_NEEDTEXTA}};
+            info.uFlags = TTF_IDISHWND;
+            SendMessageTimeoutA(dlg, WM_NOTIFY, info.hdr.idFrom, (LPARAM)&info, SMTO_NORMAL, 10000, NULL);
+            EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "-"), c.tip) << "control " << c.id;
+        }
+    });
 }
 
 // A preview that cannot be fetched clears the box and the label; one that cannot be drawn, or whose
@@ -198,79 +232,99 @@ TEST_F(MachineList, PreviewFailures)
         }
 }
 
-// Which clicks, keys and buttons fetch a preview with Auto Preview on and off, each by design number
-// into "$$UPLPrv.tmp", drawn with its hoop named; Show Preview does nothing without a current design.
+// With Auto Preview on, a click on another item, an arrow key that moves the selection and a tick fetch
+// that design by its number and draw it with its hoop named; a click on the same item or an arrow key at
+// the first item fetches nothing, Show Preview fetches again.
 TEST_F(MachineList, AutoPreviewFollowsClicksAndArrowKeys)
 {
     SeedFive();
-    for (const char *name : {"card.vbd", "deck.vbd", "ermine.vbd"})
-        SeedDesign(2, name, Design(0));
-    Names seen;
     Run([&](Ui &u, HWND dlg) {
         size_t n = 0;
-        auto note = [&] {
-            seen.push_back(std::to_string(Uploads().size()) + " " + std::to_string(SelectedItem(dlg)) + " " +
-                           ControlText(dlg, IDC_HOOP_LABEL) + (StitchPixels(dlg) > 50 ? " drawn" : ""));
-        };
-        note();
+        ExpectPreview(dlg, 0, -1, " ");
         u.Click(dlg, IDC_AUTO_PREVIEW);
         Barrier(u, dlg);
         ClickItem(dlg, 1);
         WaitPreviewDone(u, dlg, ++n);
+        EXPECT_EQ(LastFetched(), "1/4");
         ClickItem(dlg, 1);
         Barrier(u, dlg);
-        note();  // same item: no fetch
+        ExpectPreview(dlg, 1, 1, "Normal Hoop");  // same item: no fetch
         u.Click(dlg, IDC_SHOW_PREVIEW);
         WaitPreviewDone(u, dlg, ++n);
-        for (WORD key : {VK_DOWN, VK_UP, VK_UP}) {
-            PressKey(dlg, key);
+        EXPECT_EQ(LastFetched(), "1/4");
+        const struct {
+            WORD key;
+            const char *design;
+        } keys[] = {{VK_DOWN, "1/1"}, {VK_UP, "1/4"}, {VK_UP, "1/3"}};
+        for (const auto &k : keys) {
+            PressKey(dlg, k.key);
             WaitPreviewDone(u, dlg, ++n);
+            EXPECT_EQ(LastFetched(), k.design);
         }
         PressKey(dlg, VK_UP);  // first item: nothing
         Barrier(u, dlg);
-        note();
+        ExpectPreview(dlg, 5, 0, "Large Hoop");
         ClickCheckBox(dlg, 4);
         WaitPreviewDone(u, dlg, ++n);
-        note();
-        seen.push_back("ticked " + std::to_string(TickedItems(dlg).at(0)));
-        u.Click(dlg, IDC_AUTO_PREVIEW);
-        Barrier(u, dlg);
+        EXPECT_EQ(LastFetched(), "1/5");
+        ExpectPreview(dlg, 6, 4, "Small Hoop");
+        EXPECT_EQ(TickedItems(dlg), std::vector<int>{4});
+    });
+    EXPECT_FALSE(FileExists(TempFile("$$UPLPrv.tmp")));
+}
+
+// With Auto Preview off a click fetches nothing; a click below the items keeps the current one, which Show
+// Preview then fetches.
+TEST_F(MachineList, WithoutAutoPreviewOnlyShowPreviewFetches)
+{
+    SeedFive();
+    Run([&](Ui &u, HWND dlg) {
         ClickItem(dlg, 2);
         Barrier(u, dlg);
-        note();  // Auto Preview off: no fetch
+        ExpectPreview(dlg, 0, 2, " ");
         RECT last = {LVIR_BOUNDS};
         SendMessageA(DesignList(dlg), LVM_GETITEMRECT, 4, (LPARAM)&last);
         ClickListAt(dlg, {last.left + 10, last.bottom + 20});
         Barrier(u, dlg);
         u.Click(dlg, IDC_SHOW_PREVIEW);
-        WaitPreviewDone(u, dlg, ++n);
-        note();
-        u.Click(dlg, IDC_AUTO_PREVIEW);
+        WaitPreviewDone(u, dlg, 1);
+        EXPECT_EQ(LastFetched(), "1/1");
+        ExpectPreview(dlg, 1, -1, "Normal Hoop");
+    });
+}
+
+// A reload keeps the current item: Show Preview fetches it from the new location, and fetches nothing when
+// the new list is shorter than the item's position.
+TEST_F(MachineList, ShowPreviewFetchesNothingBeyondAShorterList)
+{
+    SeedFive();
+    for (const char *name : {"card.vbd", "deck.vbd", "ermine.vbd"})
+        SeedDesign(2, name, Design(0));
+    Run([&](Ui &u, HWND dlg) {
+        ClickItem(dlg, 2);
+        Barrier(u, dlg);
         u.Click(dlg, IDC_RECEIVE_ATA_CARD);
         WaitListLoaded(u, dlg, 2);
-        ClickItem(dlg, 2);  // item 2 again, now of the card
-        WaitPreviewDone(u, dlg, ++n);
-        u.Click(dlg, IDC_AUTO_PREVIEW);
+        u.Click(dlg, IDC_SHOW_PREVIEW);  // item 2 again, now of the card
+        WaitPreviewDone(u, dlg, 1);
+        EXPECT_EQ(LastFetched(), "2/3");
         size_t loads = 2;
-        for (std::vector<int> gone : {std::vector<int>{3, 2}, {1}}) {
-            for (int number : gone)
+        const struct {
+            std::vector<int> gone;
+            size_t left;
+        } deletions[] = {{{3, 2}, 1}, {{1}, 0}};
+        for (const auto &d : deletions) {
+            for (int number : d.gone)
                 linksim::DeleteDesign(2, number);
             u.Click(dlg, IDC_RECEIVE_ATA_CARD);
             WaitListLoaded(u, dlg, ++loads);
-            seen.push_back(std::to_string(ItemNames(dlg).size()) + " left");
+            EXPECT_EQ(ItemNames(dlg).size(), d.left);
             u.Click(dlg, IDC_SHOW_PREVIEW);
         }
         u.Click(dlg, IDC_RECEIVE_ATA_CARD);  // behind it: the preview command came first
         WaitListLoaded(u, dlg, ++loads);
+        EXPECT_EQ(Uploads().size(), 1u);
     });
-    EXPECT_EQ(seen, (Names{"0 -1  ", "1 1 Normal Hoop drawn", "5 0 Large Hoop drawn", "6 4 Small Hoop drawn",
-                           "ticked 4", "6 2 Small Hoop drawn", "7 -1 Normal Hoop drawn", "1 left", "0 left"}));
-    Names fetched;  // "<count> <location>/<number>" of each fetch, "?" when not into "$$UPLPrv.tmp"
-    for (const SimCall &c : Uploads())
-        fetched.push_back(c.Arg("count") + " " + std::to_string(c.entries.at(0).location) + "/" + std::to_string(
-                          c.entries[0].number) + (c.entries[0].name == TempFile("$$UPLPrv.tmp") ? "" : "?"));
-    // Items 1, 1, 2, 1, 0, 4, after the click below still 2, then the card's second.
-    EXPECT_EQ(fetched, (Names{"1 1/4", "1 1/4", "1 1/1", "1 1/4", "1 1/3", "1 1/5", "1 1/1", "1 2/3"}));
     EXPECT_FALSE(FileExists(TempFile("$$UPLPrv.tmp")));
 }
 

@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include "receive_progress_res.h"
 #include "resource.h"
+#include "send_designs_res.h"
 #include "vemb_helpers.h"
 
 using namespace vt;
@@ -38,7 +40,7 @@ TEST_F(Painting, ProgressDialogsShowTheirTexts)
 
     UiScript send([&](Ui &u) {
         HWND dlg = u.WaitDialog("Send Designs - COM Port");
-        ExpectPainted(u, GetDlgItem(dlg, 1012), "\"Ready to send designs.\"");
+        ExpectPainted(u, GetDlgItem(dlg, IDC_SEND_STATUS), "\"Ready to send designs.\"");
         u.Click(dlg, IDCANCEL);
     });
     EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 0), 2);
@@ -51,7 +53,7 @@ TEST_F(Painting, ProgressDialogsShowTheirTexts)
         u.Click(dlg, IDOK);
         u.WaitGone(dlg);
         HWND progress = u.WaitDialog("Receive Designs - COM Port");
-        ExpectPainted(u, GetDlgItem(progress, 1012), "\"Ready to receive designs.\"");
+        ExpectPainted(u, GetDlgItem(progress, IDC_RECEIVE_STATUS), "\"Ready to receive designs.\"");
         u.Click(progress, IDCANCEL);
     });
     EXPECT_EQ(Dll().UploadData(Owner()), 1);

@@ -58,63 +58,77 @@ protected:
     const Names NAMES = {"Zed.ptn", "apple.vbd", "A10.vbd", "A9.vbd", "rose.PtN"};
 };
 
-// Location clicks fetch the directory with their codes; three designs of "ATA PC Card" with "Select
-// Open/Save folder." (6) received serially: the receive list in list order, zero-closed and freed
-// afterwards; the files byte-identical, ".ptn" saved as ".vbd"; the machine unchanged.
+// Every click on a location control reloads the list with its location code: Built-in 1, ATA PC Card 2,
+// PC Design Card 4 (the Open/Save check box disabled, its tick kept), 4 more with the Open/Save folder.
+TEST_F(Receive, LocationClicksReloadTheListWithTheirCodes)
+{
+    const struct {
+        int id, location;
+        bool openSaveEnabled, openSaveTicked;
+    } clicks[] = {{IDC_RECEIVE_ATA_CARD, 2, true, false},  {IDC_RECEIVE_OPEN_SAVE, 6, true, true},
+                  {IDC_RECEIVE_BUILT_IN, 5, true, true},   {IDC_RECEIVE_DESIGN_CARD, 4, false, true},
+                  {IDC_RECEIVE_BUILT_IN, 5, true, true},   {IDC_RECEIVE_OPEN_SAVE, 1, true, false},
+                  {IDC_RECEIVE_BUILT_IN, 1, true, false},  {IDC_RECEIVE_ATA_CARD, 2, true, false},
+                  {IDC_RECEIVE_OPEN_SAVE, 6, true, true}};
+    Run([&](Ui &u, HWND dlg) {
+        EXPECT_EQ(DirectoryUploads().at(0).Arg("location"), "1");
+        size_t n = 1;
+        for (const auto &c : clicks) {
+            SCOPED_TRACE("click " + std::to_string(n) + " on control " + std::to_string(c.id));
+            u.Click(dlg, c.id);
+            WaitListLoaded(u, dlg, ++n);
+            EXPECT_EQ(DirectoryUploads().back().Arg("location"), std::to_string(c.location));
+            EXPECT_EQ(IsControlEnabled(dlg, IDC_RECEIVE_OPEN_SAVE), c.openSaveEnabled);
+            EXPECT_EQ(IsChecked(dlg, IDC_RECEIVE_OPEN_SAVE), c.openSaveTicked);
+        }
+    });
+}
+
+// Three designs of "ATA PC Card" with "Select Open/Save folder." (6) received serially: the receive list in
+// list order, zero-closed and freed afterwards; the files byte-identical, ".ptn" saved as ".vbd"; the
+// machine unchanged.
 TEST_F(Receive, TickedDesignsArriveInTheReceiveFolder)
 {
     SeedFive(6);
     SetRegString(Key::Tambora, "RcvPath", WorkDir() + "\\");
     WriteFileText(In("keep.txt"), "not ours");
-    std::vector<DesignEntry> entries;
-    UINT count = 0, statusBeforeStart = 9;
-    std::string openSave;  // after each click: enabled (e/-) and ticked (t/-)
+    const char *names[] = {"A10.vbd", "Zed.vbd", "rose.vbd"};
+    const int numbers[] = {3, 1, 5};
     UiScript ui([&](Ui &u) {
         HWND dlg = u.WaitDialog(RECEIVE_COM);
         WaitListLoaded(u, dlg, 1);
-        size_t n = 1;
-        for (int id : {IDC_RECEIVE_ATA_CARD, IDC_RECEIVE_OPEN_SAVE, IDC_RECEIVE_BUILT_IN, IDC_RECEIVE_DESIGN_CARD,
-                       IDC_RECEIVE_BUILT_IN, IDC_RECEIVE_OPEN_SAVE, IDC_RECEIVE_BUILT_IN, IDC_RECEIVE_ATA_CARD,
-                       IDC_RECEIVE_OPEN_SAVE}) {
-            u.Click(dlg, id);
-            WaitListLoaded(u, dlg, ++n);
-            openSave += std::string(IsControlEnabled(dlg, IDC_RECEIVE_OPEN_SAVE) ? "e" : "-") +
-                        (IsChecked(dlg, IDC_RECEIVE_OPEN_SAVE) ? "t " : "- ");
-        }
+        u.Click(dlg, IDC_RECEIVE_ATA_CARD);
+        WaitListLoaded(u, dlg, 2);
+        u.Click(dlg, IDC_RECEIVE_OPEN_SAVE);
+        WaitListLoaded(u, dlg, 3);
         Tick(u, dlg, {4, 0, 2});
         u.Click(dlg, IDOK);
         u.WaitGone(dlg);
         HWND progress = u.WaitDialog(RECEIVE_COM);
-        count = g_receiveCount;
-        if (g_receiveList)
-            entries.assign(g_receiveList, g_receiveList + 4);
-        statusBeforeStart = GetTransferStatus();
+        EXPECT_EQ(GetTransferStatus(), 0u) << "before Start";
+        ASSERT_EQ(g_receiveCount, 3u);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(g_receiveList[i].name, In(names[i]));
+            EXPECT_EQ(g_receiveList[i].location, 6);
+            EXPECT_EQ(g_receiveList[i].number, numbers[i]);
+        }
+        EXPECT_EQ(memcmp(&g_receiveList[3], std::vector<char>(sizeof(DesignEntry)).data(), sizeof(DesignEntry)), 0)
+            << "the closing entry";
         u.Click(progress, IDOK);
         u.WaitGone(progress);
     });
     EXPECT_EQ(UploadData(Owner()), 1);  // the module's code linked into this program
     ui.Join();
-    std::vector<int> locations;
-    for (const SimCall &c : DirectoryUploads())
-        locations.push_back(atoi(c.Arg("location").c_str()));
-    EXPECT_EQ(locations, (std::vector<int>{1, 2, 6, 5, 4, 5, 1, 1, 2, 6}));
-    EXPECT_EQ(openSave, "e- et et -t et e- e- e- et ");
-    EXPECT_EQ(g_receiveList, nullptr);
-    EXPECT_EQ(statusBeforeStart + GetTransferStatus(), 0u);
-    EXPECT_EQ(count, 3u);
-    ASSERT_EQ(entries.size(), 4u);
-    const char *names[] = {"A10.vbd", "Zed.vbd", "rose.vbd"};
-    const int numbers[] = {3, 1, 5};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(entries[i].name, In(names[i]));
-        EXPECT_EQ(entries[i].location * 10 + entries[i].number, 60 + numbers[i]);
-        EXPECT_EQ(ReadFileBytes(In(names[i])), Design(numbers[i] - 1));
-    }
-    EXPECT_EQ(memcmp(&entries[3], std::vector<char>(sizeof(DesignEntry)).data(), sizeof(DesignEntry)), 0);
+    EXPECT_EQ(g_receiveList, nullptr) << "freed";
+    EXPECT_EQ(GetTransferStatus(), 0u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(ReadFileBytes(In(names[i])), Design(numbers[i] - 1)) << names[i];
     std::vector<SimCall> uploads = Uploads();
     ASSERT_EQ(uploads.size(), 1u);
-    EXPECT_EQ(uploads[0].Arg("count") + " " + uploads[0].Arg("speed") + " " + uploads[0].Arg("progress") + " " +
-                  std::to_string(uploads[0].entries.size()), "3 38400 yes 3");
+    EXPECT_EQ(uploads[0].Arg("count"), "3");
+    EXPECT_EQ(uploads[0].Arg("speed"), "38400");
+    EXPECT_EQ(uploads[0].Arg("progress"), "yes");
+    EXPECT_EQ(uploads[0].entries.size(), 3u);
     EXPECT_EQ(Files(WorkDir()), (Names{"A10.vbd", "Zed.vbd", "keep.txt", "rose.vbd"}));
     EXPECT_EQ(StoredNames(6), NAMES);
     EXPECT_TRUE(RecordedMessageBoxes().empty());
