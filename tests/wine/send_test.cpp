@@ -586,77 +586,117 @@ TEST_F(Send, DirectSendStoresTheHostsBytesUnderItsOrTheClocksName)
     EXPECT_TRUE(RecordedMessageBoxes().empty());
 }
 
-// The Vbd Name dialog (or its failure) and the Open/Save folder: 36 characters go; a longer name is refused
-// at the tick and at Start, the box cleared. Cancel and forbidden characters keep the name; empty: the clock.
-TEST_F(Send, DirectSendNamesAndTheOpenSaveFolder)
+// A name dialog that cannot be created is told and the send stays ready; a name of 36 characters goes to
+// the Open/Save folder.
+TEST_F(Send, NameDialogThatCannotBeCreatedLeavesTheSendReady)
 {
-    std::vector<char> design = DesignBytes(300, 3);
-    std::string fits = std::string(32, 'n') + ".vbd", longName = std::string(36, 'L') + ".vbd";
-    Names seen;
-    {
-        DialogRefusal refusal("Vbd Name");
-        SendDirect(design, fits.c_str(), [&](Ui &u) {
-            HWND dlg = u.WaitDialog(SEND_COM);
-            u.Click(dlg, IDC_SEND_NAME);
-            u.Answer(u.WaitMessageBox("Enter Filename"), IDOK);
-            Settle(dlg);
-            seen.push_back(IsControlVisible(dlg, IDOK) ? "ready" : "?");
-            u.Click(dlg, IDC_SEND_ATA_CARD);
-            u.Click(dlg, IDC_SEND_OPEN_SAVE);
-            Start()(u);
-        });
-        EXPECT_EQ(DialogRefusal::Refused(), 1);
-    }
-    EXPECT_EQ(StoredNames(6), Names{fits});
-    linksim::ResetMachine();
-    uint64_t before = Now();
-    const std::string longTyped = std::string(36, 'L') + ".pes";
-    SendDirect(design, "first.vbd", [&](Ui &u) {
+    std::string fits = std::string(32, 'n') + ".vbd";
+    DialogRefusal refusal("Vbd Name");
+    SendDirect(DesignBytes(300, 3), fits.c_str(), [&](Ui &u) {
         HWND dlg = u.WaitDialog(SEND_COM);
-        seen.push_back(IsChecked(dlg, IDC_SEND_ATA_CARD) && !IsChecked(dlg, IDC_SEND_OPEN_SAVE) ? "ATA" : "?");
-        u.Click(dlg, IDC_SEND_BUILTIN);
-        u.Click(dlg, IDC_SEND_OPEN_SAVE);  // "first.vbd" fits
-        for (const std::string &typed : {std::string("other"), std::string("my.design.pes"), std::string("a:b"),
-                                         longTyped, std::string()}) {
+        u.Click(dlg, IDC_SEND_NAME);
+        MessageBoxInfo box = u.WaitMessageBox("Enter Filename");
+        EXPECT_EQ(box.text, "Failed to create Window.");
+        u.Answer(box, IDOK);
+        Settle(dlg);
+        EXPECT_TRUE(IsControlVisible(dlg, IDOK)) << "ready";
+        u.Click(dlg, IDC_SEND_ATA_CARD);
+        u.Click(dlg, IDC_SEND_OPEN_SAVE);
+        Start()(u);
+    });
+    EXPECT_EQ(DialogRefusal::Refused(), 1);
+    EXPECT_EQ(StoredNames(6), Names{fits});
+}
+
+// The memory chosen is kept for the next send of the module; the Open/Save folder tick is not.
+TEST_F(Send, NextSendStartsFromTheMemoryChosen)
+{
+    SendDirect(DesignBytes(300, 3), "a.vbd", [&](Ui &u) {
+        HWND dlg = u.WaitDialog(SEND_COM);
+        u.Click(dlg, IDC_SEND_ATA_CARD);
+        u.Click(dlg, IDC_SEND_OPEN_SAVE);
+        Start()(u);
+    });
+    SendDirect(DesignBytes(300, 4), "b.vbd", [&](Ui &u) {
+        HWND dlg = u.WaitDialog(SEND_COM);
+        EXPECT_TRUE(IsChecked(dlg, IDC_SEND_ATA_CARD));
+        EXPECT_FALSE(IsChecked(dlg, IDC_SEND_OPEN_SAVE));
+        Start()(u);
+    });
+    EXPECT_EQ(StoredNames(6), Names{"a.vbd"});
+    EXPECT_EQ(StoredNames(2), Names{"b.vbd"});
+}
+
+// The Vbd Name dialog opens over Send Designs with the name in force: Cancel keeps it, a typed name becomes
+// its base with ".vbd", forbidden characters are refused in the dialog, and an empty box gives the clock's.
+TEST_F(Send, NameDialogSetsTheNameToStoreUnder)
+{
+    uint64_t before = Now();
+    SendDirect(DesignBytes(300, 3), "first.vbd", [&](Ui &u) {
+        HWND dlg = u.WaitDialog(SEND_COM);
+        const struct {
+            const char *typed, *shown;
+            int button;
+            bool refused;
+        } steps[] = {{"other", "first.vbd", IDCANCEL, false},
+                     {"my.design.pes", "first.vbd", IDOK, false},
+                     {"a:b", "my.vbd", IDOK, true},
+                     {"", "my.vbd", IDOK, false}};
+        for (const auto &step : steps) {
+            SCOPED_TRACE(step.typed);
             u.Click(dlg, IDC_SEND_NAME);
             HWND name = u.WaitDialog("Vbd Name");
-            seen.push_back(ControlText(name, IDC_DESIGN_NAME_EDIT) + (GetWindow(name, GW_OWNER) == dlg ? "" : " ?"));
-            u.SetText(name, IDC_DESIGN_NAME_EDIT, typed);
-            u.Click(name, typed == "other" ? IDCANCEL : IDOK);
-            if (typed == "a:b") {
+            EXPECT_EQ(ControlText(name, IDC_DESIGN_NAME_EDIT), step.shown);
+            EXPECT_EQ(GetWindow(name, GW_OWNER), dlg);
+            u.SetText(name, IDC_DESIGN_NAME_EDIT, step.typed);
+            u.Click(name, step.button);
+            if (step.refused) {
                 MessageBoxInfo box = u.WaitMessageBox("Rename");
-                seen.push_back(box.owner == name && IsWindow(name) ? "refused" : "?");
+                EXPECT_EQ(box.owner, name);
+                EXPECT_TRUE(IsWindow(name)) << "the name dialog stays";
                 u.Answer(box, IDOK);
                 u.Close(name);
             }
             u.WaitGone(name);
-            for (int id : {IDOK, IDC_SEND_OPEN_SAVE}) {  // Start, then ticking the box again
-                if (typed != longTyped)
-                    break;
-                u.Click(dlg, id);
-                MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-                seen.push_back("status " + std::to_string(Dll().GetTransferStatus()));
-                u.Answer(box, IDOK);
-                u.WaitUntil([&] { return !IsChecked(dlg, IDC_SEND_OPEN_SAVE); }, "the box to be cleared");
-                seen.push_back(IsControlVisible(dlg, IDOK) && ControlText(dlg, IDC_SEND_STATUS) == READY ? "ready" : "?");
-            }
         }
         Start()(u);
     });
-    EXPECT_EQ(seen, (Names{"ready", "ATA", "first.vbd", "first.vbd", "my.vbd", "refused", "my.vbd", "status 0",
-                           "ready", "status 0", "ready", longName}));
     EXPECT_TRUE(ClockName(SentName(), before)) << SentName();
     EXPECT_EQ(StoredNames(1), Names{SentName()});
-    const Shown suchAs = {"File Name Error",
-                          "The Open/Save Folder does not support the long file names such as \"" + longName +
-                              "\".\nPlease shorten the file name to 32 characters or less.",
-                          MB_ICONHAND};
     EXPECT_EQ(ModuleMessages(),
-              (std::vector<Shown>{{"Enter Filename", "Failed to create Window.", MB_ICONHAND},
-                                  {"Rename",
+              (std::vector<Shown>{{"Rename",
                                    "A filename cannot contain any of the following characters:\n \\ / : * ? \" < > |",
-                                   MB_ICONHAND},
-                                  suchAs, suchAs}));
+                                   MB_ICONHAND}}));
+}
+
+// Bound for the Open/Save folder, a name longer than 36 characters is refused at Start and again when the box
+// is ticked: each time the box is cleared and the dialog stays ready, nothing started.
+TEST_F(Send, OpenSaveFolderRefusesALongName)
+{
+    const std::string longName = std::string(36, 'L') + ".vbd";
+    SendDirect(DesignBytes(300, 3), "first.vbd", [&](Ui &u) {
+        HWND dlg = u.WaitDialog(SEND_COM);
+        u.Click(dlg, IDC_SEND_OPEN_SAVE);  // "first.vbd" fits
+        u.Click(dlg, IDC_SEND_NAME);
+        HWND name = u.WaitDialog("Vbd Name");
+        u.SetText(name, IDC_DESIGN_NAME_EDIT, std::string(36, 'L') + ".pes");
+        u.Click(name, IDOK);
+        u.WaitGone(name);
+        for (int id : {IDOK, IDC_SEND_OPEN_SAVE}) {  // Start, then ticking the box again
+            SCOPED_TRACE(id == IDOK ? "Start" : "the tick");
+            u.Click(dlg, id);
+            MessageBoxInfo box = u.WaitMessageBox("File Name Error");
+            EXPECT_EQ(box.text, "The Open/Save Folder does not support the long file names such as \"" + longName +
+                                    "\".\nPlease shorten the file name to 32 characters or less.");
+            EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+            u.Answer(box, IDOK);
+            u.WaitUntil([&] { return !IsChecked(dlg, IDC_SEND_OPEN_SAVE); }, "the box to be cleared");
+            EXPECT_TRUE(IsControlVisible(dlg, IDOK));
+            EXPECT_EQ(ControlText(dlg, IDC_SEND_STATUS), READY);
+        }
+        Start()(u);
+    });
+    EXPECT_EQ(StoredNames(1), Names{longName});
 }
 
 }  // namespace
