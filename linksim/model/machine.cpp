@@ -295,28 +295,39 @@ int StoreDesign(int location, const std::string &name, const void *data, size_t 
     return SIM_OK;
 }
 
+// The path of design `number` of a location, and its index, read under the caller's lock.
+// SIM_ERR_LOCATION or SIM_ERR_NO_DESIGN when there is no such design.
+static int FindDesign(int location, int number, std::vector<IndexLine> *index, std::string *path)
+{
+    if (!IsLocation(location))
+        return SIM_ERR_LOCATION;
+    *index = ReadIndex(location);
+    if (number < 1 || number > (int)index->size())
+        return SIM_ERR_NO_DESIGN;
+    *path = LocationFolder(location) + "\\" + (*index)[number - 1].file;
+    return SIM_OK;
+}
+
 int ReadDesign(int location, int number, std::vector<char> *bytes)
 {
     bytes->clear();
-    if (!IsLocation(location))
-        return SIM_ERR_LOCATION;
     MachineLock lock;
-    std::vector<IndexLine> index = ReadIndex(location);
-    if (number < 1 || number > (int)index.size())
-        return SIM_ERR_NO_DESIGN;
-    return ReadWholeFile(LocationFolder(location) + "\\" + index[number - 1].file, bytes) ? SIM_OK
-                                                                                         : SIM_ERR_FILE;
+    std::vector<IndexLine> index;
+    std::string path;
+    int found = FindDesign(location, number, &index, &path);
+    if (found != SIM_OK)
+        return found;
+    return ReadWholeFile(path, bytes) ? SIM_OK : SIM_ERR_FILE;
 }
 
 int DeleteDesign(int location, int number)
 {
-    if (!IsLocation(location))
-        return SIM_ERR_LOCATION;
     MachineLock lock;
-    std::vector<IndexLine> index = ReadIndex(location);
-    if (number < 1 || number > (int)index.size())
-        return SIM_ERR_NO_DESIGN;
-    std::string file = LocationFolder(location) + "\\" + index[number - 1].file;
+    std::vector<IndexLine> index;
+    std::string file;
+    int found = FindDesign(location, number, &index, &file);
+    if (found != SIM_OK)
+        return found;
     index.erase(index.begin() + (number - 1));
     if (!WriteIndex(location, index))
         return SIM_ERR_FILE;

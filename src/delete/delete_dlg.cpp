@@ -94,10 +94,7 @@ INT_PTR CALLBACK DeleteDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, 
 
 INT_PTR OpenDeleteDialog(HWND owner)
 {
-    INT_PTR result = OpenModuleDialog(IDD_DELETE_DESIGNS, owner, DeleteDesignsDlgProc);
-    EndDesignListSide(g_deleteSide);
-    DeletePreviewSurface();
-    return result;
+    return OpenDesignListDialog(g_deleteSide, owner, IDD_DELETE_DESIGNS, DeleteDesignsDlgProc);
 }
 
 }  // namespace

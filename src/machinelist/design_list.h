@@ -99,6 +99,10 @@ void FreeEntryList(MovableBlock *block, DesignEntry **entries, UINT *count);
 void OnDesignListNotify(DesignListSide &side, HWND dialog, NMHDR *header);
 
 // ---- the owning dialog (Receive Designs, Delete Designs) ----
+// Opens the owning dialog (template `templateId`) over `owner`; once it has closed, the
+// side's preview lock is deleted and so is the preview surface. The dialog's result, -1
+// when it could not be created.
+INT_PTR OpenDesignListDialog(DesignListSide &side, HWND owner, int templateId, DLGPROC procedure);
 // Its WM_INITDIALOG after its own steps: the title from the link, the preview surface,
 // centred, location 1 with "Built-in" checked, on screen at once, CMD_LIST_LOAD posted.
 void InitDesignListDialog(DesignListSide &side, HWND dialog);

@@ -58,6 +58,14 @@ BOOL OnCommand(DesignListSide &side, HWND dialog, int id)
 
 }  // namespace
 
+INT_PTR OpenDesignListDialog(DesignListSide &side, HWND owner, int templateId, DLGPROC procedure)
+{
+    INT_PTR result = OpenModuleDialog(templateId, owner, procedure);
+    EndDesignListSide(side);
+    DeletePreviewSurface();
+    return result;
+}
+
 void InitDesignListDialog(DesignListSide &side, HWND dialog)
 {
     SetTransferTitle(dialog, side.titles);

@@ -147,11 +147,9 @@ INT_PTR CALLBACK ReceiveDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam,
 // on the list that "Receive" built, and the list is freed.
 INT_PTR OpenReceiveDialogs(HWND owner)
 {
-    INT_PTR result = OpenModuleDialog(IDD_RECEIVE_DESIGNS, owner, ReceiveDesignsDlgProc);
-    EndDesignListSide(g_receiveSide);
+    INT_PTR result = OpenDesignListDialog(g_receiveSide, owner, IDD_RECEIVE_DESIGNS, ReceiveDesignsDlgProc);
     if (result < 0)
         return result;  // not created
-    DeletePreviewSurface();
     // The dialog ends with 1 after "Receive" and "Cancel" alike: the list tells them apart.
     if (result != 2 && g_receiveList)
         ReceiveSelectedDesigns(owner, g_receiveList, g_receiveCount);
