@@ -1,15 +1,12 @@
 // Resource discipline: each export, driven 20 times in a row as usual, leaves nothing behind
 // once it has returned (threads, handles, heaps, windows, GDI objects and DCs of its own, the
 // module's temporary files). The first round loads what stays loaded and sets the baseline.
-// Wine answers 0 to GetGuiResources, so GDI objects are counted at VembDlg.dll's imports.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -26,62 +23,13 @@ namespace {
 
 const int ROUNDS = 20;
 
-std::mutex g_gdiLock;
-std::set<HANDLE> g_gdiLive;
-
-void Track(HANDLE object, bool live)
-{
-    std::lock_guard<std::mutex> lock(g_gdiLock);
-    if (live && object)
-        g_gdiLive.insert(object);
-    else
-        g_gdiLive.erase(object);
-}
-template <class H> H Made(H object) { return Track(object, true), object; }
-
-HDC WINAPI TrackCreateCompatibleDC(HDC dc) { return Made(CreateCompatibleDC(dc)); }
-HBITMAP WINAPI TrackCreateCompatibleBitmap(HDC dc, int w, int h) { return Made(CreateCompatibleBitmap(dc, w, h)); }
-HPEN WINAPI TrackCreatePen(int style, int width, COLORREF colour) { return Made(CreatePen(style, width, colour)); }
-HDC WINAPI TrackGetDC(HWND window) { return Made(GetDC(window)); }
-BOOL WINAPI TrackDeleteDC(HDC dc) { return Track(dc, false), DeleteDC(dc); }
-BOOL WINAPI TrackDeleteObject(HGDIOBJ object) { return Track(object, false), DeleteObject(object); }
-int WINAPI TrackReleaseDC(HWND window, HDC dc) { return Track(dc, false), ReleaseDC(window, dc); }
-
-BOOL CALLBACK CountWindow(HWND window, LPARAM count)
-{
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == GetCurrentProcessId()) {
-        ++*(int *)count;
-        EnumChildWindows(window, CountWindow, count);
-    }
-    return TRUE;
-}
-
-// What the process holds now, as text.
-std::string Holdings()
-{
-    int windows = 0;
-    EnumWindows(CountWindow, (LPARAM)&windows);
-    std::lock_guard<std::mutex> lock(g_gdiLock);
-    return "threads " + std::to_string(ThreadCount()) + ", handles " + std::to_string(HandleCount()) +
-           ", windows " + std::to_string(windows) + ", GDI objects and DCs " + std::to_string(g_gdiLive.size()) +
-           ", heaps " + std::to_string(HeapCount());
-}
-
 class Discipline : public VembTest {
 protected:
     void SetUp() override
     {
         VembTest::SetUp();
         ArmWatchdog("Discipline", 170);
-        for (auto i : {std::make_pair("CreateCompatibleDC", (void *)TrackCreateCompatibleDC),
-                       {"CreateCompatibleBitmap", (void *)TrackCreateCompatibleBitmap},
-                       {"CreatePen", (void *)TrackCreatePen}, {"DeleteDC", (void *)TrackDeleteDC},
-                       {"DeleteObject", (void *)TrackDeleteObject}})
-            uidrive::PatchImport(Dll().module, "gdi32.dll", i.first, i.second);
-        uidrive::PatchImport(Dll().module, "user32.dll", "GetDC", (void *)TrackGetDC);
-        uidrive::PatchImport(Dll().module, "user32.dll", "ReleaseDC", (void *)TrackReleaseDC);
+        TrackModuleGdi();
         for (int i = 0; i < 3; ++i)
             designs_.push_back(WriteDesign(In("d" + std::to_string(i) + ".vbd"), 800));
     }

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <set>
+#include <utility>
 
 #include "designgen/design_writer.h"
 #include "link/vemblink.h"
@@ -91,6 +93,68 @@ int ThreadCount()
         count += entry.th32OwnerProcessID == GetCurrentProcessId();
     CloseHandle(snap);
     return count;
+}
+
+static CRITICAL_SECTION *GdiLock()
+{
+    static CRITICAL_SECTION lock;
+    static bool ready = (InitializeCriticalSection(&lock), true);
+    (void)ready;
+    return &lock;
+}
+static std::set<HANDLE> g_gdiLive;
+
+static void Track(HANDLE object, bool live)
+{
+    EnterCriticalSection(GdiLock());
+    if (live && object)
+        g_gdiLive.insert(object);
+    else
+        g_gdiLive.erase(object);
+    LeaveCriticalSection(GdiLock());
+}
+template <class H> static H Made(H object) { return Track(object, true), object; }
+
+static HDC WINAPI TrackCreateCompatibleDC(HDC dc) { return Made(CreateCompatibleDC(dc)); }
+static HBITMAP WINAPI TrackCreateCompatibleBitmap(HDC dc, int w, int h) { return Made(CreateCompatibleBitmap(dc, w, h)); }
+static HPEN WINAPI TrackCreatePen(int style, int width, COLORREF colour) { return Made(CreatePen(style, width, colour)); }
+static HDC WINAPI TrackGetDC(HWND window) { return Made(GetDC(window)); }
+static BOOL WINAPI TrackDeleteDC(HDC dc) { return Track(dc, false), DeleteDC(dc); }
+static BOOL WINAPI TrackDeleteObject(HGDIOBJ object) { return Track(object, false), DeleteObject(object); }
+static int WINAPI TrackReleaseDC(HWND window, HDC dc) { return Track(dc, false), ReleaseDC(window, dc); }
+
+void TrackModuleGdi()
+{
+    for (auto i : {std::make_pair("CreateCompatibleDC", (void *)TrackCreateCompatibleDC),
+                   {"CreateCompatibleBitmap", (void *)TrackCreateCompatibleBitmap},
+                   {"CreatePen", (void *)TrackCreatePen}, {"DeleteDC", (void *)TrackDeleteDC},
+                   {"DeleteObject", (void *)TrackDeleteObject}})
+        uidrive::PatchImport(Dll().module, "gdi32.dll", i.first, i.second);
+    uidrive::PatchImport(Dll().module, "user32.dll", "GetDC", (void *)TrackGetDC);
+    uidrive::PatchImport(Dll().module, "user32.dll", "ReleaseDC", (void *)TrackReleaseDC);
+}
+
+static BOOL CALLBACK CountWindow(HWND window, LPARAM count)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == GetCurrentProcessId()) {
+        ++*(int *)count;
+        EnumChildWindows(window, CountWindow, count);
+    }
+    return TRUE;
+}
+
+std::string Holdings()
+{
+    int windows = 0;
+    EnumWindows(CountWindow, (LPARAM)&windows);
+    EnterCriticalSection(GdiLock());
+    size_t gdi = g_gdiLive.size();
+    LeaveCriticalSection(GdiLock());
+    return "threads " + std::to_string(ThreadCount()) + ", handles " + std::to_string(HandleCount()) +
+           ", windows " + std::to_string(windows) + ", GDI objects and DCs " + std::to_string(gdi) + ", heaps " +
+           std::to_string(HeapCount());
 }
 
 bool MarkerWatch::Stepped(HWND animation)

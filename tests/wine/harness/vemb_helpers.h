@@ -41,6 +41,12 @@ void Settle(HWND window);
 int HandleCount();
 int ThreadCount();
 inline DWORD HeapCount() { return GetProcessHeaps(0, NULL); }
+// Counts the GDI objects and DCs VembDlg.dll makes and gives back, at its imports (Wine answers 0
+// to GetGuiResources). Once per load of the DLL.
+void TrackModuleGdi();
+// What the process holds now, as text: threads, handles, windows, the module's GDI objects and
+// DCs, heaps. Equal texts before and after an export: it left nothing behind.
+std::string Holdings();
 
 // Watches the marker of a playing transfer clip (the PC drawn on the left, the machine on
 // the right): true once two calls in a row see it step the way the clip should carry it.
