@@ -15,6 +15,29 @@ set(VEMB_STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
 
 set(VEMB_SYSTEM_LIBS comctl32 comdlg32 shell32 ole32 gdi32 user32 advapi32 kernel32)
 
+# The DLLs a host loads and may free again (VembDlg.dll, the simulator's link libraries), made so
+# that nothing they link keeps a handle or a TLS slot over an unload:
+# - linked, and their own sources compiled, by the win32 thread model twins of the compilers. The
+#   posix model brings its thread library (winpthreads) in statically, and that keeps a mutex,
+#   events, the handles of the threads it has seen and TLS slots, which FreeLibrary does not give
+#   back (a host loading the module around each call lost about five handles a load, and ran out
+#   of TLS slots after some 150 loads). The code they link from the static libraries below,
+#   shared with the posix-built tests, uses no thread support of the C++ library (std::thread,
+#   std::mutex, std::call_once, thread_local) and compiles to the same code under both models.
+#   GoogleTest needs std::mutex, so the test programs keep the posix compilers;
+# - with src/frame/runtime_release.c, which gives back at unload the semaphores and TLS slots the
+#   win32 model's runtime makes for its own static mutexes and never releases.
+# Unloading.LoadingAndFreeingTheModuleKeepsNothing (tests/wine/discipline_test.cpp) proves it.
+function(vemb_unloadable_dll target)
+  set(swap ${CMAKE_SOURCE_DIR}/cmake/win32-thread-model)
+  foreach(lang C CXX)  # behind the swap, the launcher the build has (ccache), if any
+    set(launcher ${swap} ${CMAKE_${lang}_COMPILER_LAUNCHER})
+    set_target_properties(${target} PROPERTIES ${lang}_COMPILER_LAUNCHER "${launcher}"
+                          ${lang}_LINKER_LAUNCHER ${swap})
+  endforeach()
+  target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/src/frame/runtime_release.c)
+endfunction()
+
 # ---- the machine simulator: VembSio.dll and VEMBUSB.DLL ----
 include(${CMAKE_SOURCE_DIR}/linksim/linksim.cmake)
 
@@ -39,6 +62,7 @@ set_target_properties(VembDlg PROPERTIES PREFIX "" OUTPUT_NAME VembDlg
                       ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/unused)
 target_link_libraries(VembDlg PRIVATE vemb_core)
 target_link_options(VembDlg PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
+vemb_unloadable_dll(VembDlg)
 vemb_import_library(VembDlg ${CMAKE_SOURCE_DIR}/src/frame/VembDlg.def VembDlg.dll)
 add_dependencies(VembDlg VembDlg_implib)
 

@@ -30,6 +30,7 @@ set_target_properties(VembSio PROPERTIES PREFIX "" OUTPUT_NAME VembSio
 target_compile_definitions(VembSio PRIVATE VEMBSIO_BUILD)
 target_link_libraries(VembSio PRIVATE linksim_model)
 target_link_options(VembSio PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
+vemb_unloadable_dll(VembSio)
 vemb_import_library(VembSio ${CMAKE_SOURCE_DIR}/linksim/VembSio.def VembSio.dll)
 
 foreach(variant usb usb_noopening)
@@ -41,6 +42,7 @@ foreach(variant usb usb_noopening)
                         ARCHIVE_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/lib/unused/${folder})
   target_link_libraries(linksim_${variant} PRIVATE linksim_model)
   target_link_options(linksim_${variant} PRIVATE ${VEMB_STATIC_RUNTIME} -Wl,--kill-at)
+  vemb_unloadable_dll(linksim_${variant})
 endforeach()
 target_compile_definitions(linksim_usb_noopening PRIVATE LINKSIM_NO_OPENING)
 

@@ -160,3 +160,67 @@ TEST_F(Discipline, ReceivingAndDeletingWithPreviews)
 }
 
 }  // namespace
+
+// A host may load the module around every call. 1,000 loads, each calling every export with its
+// dialogs refused (each takes its way out at once, the USB link library loaded and freed on the
+// way), and every 100th, the first included, sending one design over USB for real (a worker, the
+// library's own calls): the process holds no more handles or threads at the end than after the
+// first loads. The system DLLs the module imports stay loaded, as in a host that uses them itself
+// (Wine's winspool, which comdlg32 loads, keeps a mutex over an unload of its own).
+class Unloading : public VembTest {};
+
+TEST_F(Unloading, LoadingAndFreeingTheModuleKeepsNothing)
+{
+    const int LOADS = 1000, WARM = 10;
+    ArmWatchdog("Unloading", 170);
+    for (const char *system : {"comctl32.dll", "comdlg32.dll", "shell32.dll", "ole32.dll"})
+        ASSERT_NE(LoadLibraryA(system), (HMODULE)NULL) << system;
+    UseUsb(Usb::Present);
+    SetFaults("message=log\n");
+    std::vector<char> design = DesignBytes(300, 1);
+    std::string list = WriteSendList(In("list.tp$"), {WriteDesign(In("a.vbd"), 300)});
+    std::string before;
+    for (int i = 1; i <= LOADS; ++i) {
+        HMODULE module = LoadLibraryA((ExeDir() + "VembDlg.dll").c_str());
+        ASSERT_NE(module, (HMODULE)NULL) << "load " << i;
+        auto call = [&](const char *name) { return GetProcAddress(module, name); };
+        auto directDownload = (BOOL(WINAPI *)(HWND, DWORD, DWORD, const char *))call("DirectDownload");
+        if (i % 100 == 1) {
+            UiScript ui([](Ui &u) {
+                HWND dlg = u.WaitDialog("Send Designs - USB Connected");
+                u.Click(dlg, IDOK);
+                AnswerUntilGone(u, dlg);
+            });
+            EXPECT_EQ(directDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x.vbd"), 1);
+            ui.Join();
+        } else {
+            DialogRefusal refusal("");
+            char folder[MAX_PATH] = "";
+            std::string results;
+            for (int result : {((int(WINAPI *)(void))call("GetVersionCode"))(),
+                               ((int(WINAPI *)(HWND, int))call("CheckVersionDlg"))(Owner(), 1),
+                               (int)((UINT(WINAPI *)(void))call("GetTransferStatus"))(),
+                               (int)((BOOL(WINAPI *)(HWND, char *))call("TransferVBDFiles"))(Owner(), folder),
+                               (int)((BOOL(WINAPI *)(HWND))call("DeleteData"))(Owner()),
+                               (int)((BOOL(WINAPI *)(HWND))call("SetSerialCommParamDlg"))(Owner()),
+                               (int)directDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x"),
+                               ((int(WINAPI *)(HWND, const char *, int))call("DirectFilesDownload"))(Owner(),
+                                                                                                 list.c_str(), 0),
+                               (int)((BOOL(WINAPI *)(HWND))call("UploadData"))(Owner())})
+                results += std::to_string(result) + " ";
+            EXPECT_EQ(results, "-1 -1 0 1 0 0 0 0 0 ")
+                << "load " << i << ": no version known, no dialog opened, the picker taken as cancelled";
+        }
+        ASSERT_TRUE(FreeLibrary(module));
+        ASSERT_EQ(GetModuleHandleA("VembDlg.dll"), (HMODULE)NULL) << "load " << i << ": still loaded";
+        if (HasFailure())
+            return;
+        if (i == WARM) {
+            Sleep(50);
+            before = Holdings();
+        }
+    }
+    Sleep(50);
+    EXPECT_EQ(Holdings(), before) << "after " << LOADS - WARM << " more loads";
+    EXPECT_EQ(StoredNames(1).size(), 1u) << "the sends over USB stored x.vbd";
+}
