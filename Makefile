@@ -4,6 +4,7 @@
 #   make demo       run the "Loomstar Link" demo host on the machine simulator
 #   make bench      run the benchmarks: Google Benchmark natively, timed loops under Wine
 #   make dist       the release package build/win32/dist/VembDlg-<version>-sdk.zip
+#   make soak       a long seeded soak under faults: make soak SEED=7 STEPS=1000
 # BUILD selects the build folder (default: build); the Wine prefix lives inside it.
 BUILD   ?= build
 JOBS    ?= $(shell nproc)
@@ -12,7 +13,7 @@ WIN32   := $(B)/win32
 NATIVE  := $(B)/native
 export VEMB_WINEPREFIX ?= $(B)/wineprefix
 
-.PHONY: all setup build win32 native prefix check check-native check-wine demo sdk dist clean
+.PHONY: all setup build win32 native prefix check check-native check-wine demo sdk dist soak clean
 
 all: build
 
@@ -66,6 +67,13 @@ demo: build prefix
 bench: build prefix
 	$(NATIVE)/design_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 	tools/wine-run $(WIN32)/bin/wine_bench.exe
+
+# The soak of tests/wine/soak_test.cpp with a seed and a length of one's choosing (make check
+# runs 150 steps of seed 1); a failure prints the command that replays it.
+SEED  ?= 1
+STEPS ?= 1000
+soak: build prefix
+	VEMB_SOAK_SEED=$(SEED) VEMB_SOAK_STEPS=$(STEPS) tools/wine-run $(WIN32)/bin/soak_test.exe --gtest_color=no
 
 clean:
 	rm -rf $(B)

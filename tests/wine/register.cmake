@@ -9,6 +9,8 @@
 # Each case carries the labels of its program: VEMB_WINE_LABELS_<program> when set here
 # (for example set(VEMB_WINE_LABELS_soak_test "wine;soak")), else `wine`; and its
 # program's time limit: VEMB_WINE_TIMEOUT_<program>, else 180 seconds.
+# The soak (150 steps of seed 1 here; `make soak` runs long ones) is also labelled soak.
+set(VEMB_WINE_LABELS_soak_test "wine;soak")
 file(GLOB VEMB_WINE_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
 foreach(src ${VEMB_WINE_TESTS})
   get_filename_component(name ${src} NAME_WE)
