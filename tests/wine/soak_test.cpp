@@ -35,8 +35,8 @@ const int POOL = 10;     // sample designs on disk
 const int WARM_UP = 12;  // steps before what the process holds becomes the baseline
 const int SPEEDS[] = {4800, 9600, 19200, 38400, 57600};  // by the stored speed code 1..5
 
-enum Op { OP_LIST_SEND, OP_DIRECT_SEND, OP_RECEIVE, OP_DELETE, OP_SETTINGS, OP_VERSION, OPS };
-const char *const OP_NAMES[] = {"list send", "direct send", "receive", "delete", "settings", "version"};
+enum Op { OP_LIST_SEND, OP_PICKER_SEND, OP_DIRECT_SEND, OP_RECEIVE, OP_DELETE, OP_SETTINGS, OP_VERSION, OPS };
+const char *const OP_NAMES[] = {"list send", "picker send", "direct send", "receive", "delete", "settings", "version"};
 enum Fault { F_NONE, F_OPEN, F_SEQUENCE, F_DIRECTORY, F_BUSY, F_CLOSE, F_SLOW, F_FULL, F_MISSING_FILE, FAULTS };
 const char *const FAULT_NAMES[] = {"none",         "open failure",   "sequence failure",
                                    "directory upload failure", "busy machine", "progress closed midway",
@@ -44,6 +44,7 @@ const char *const FAULT_NAMES[] = {"none",         "open failure",   "sequence f
 // The faults each operation meets.
 const std::vector<Fault> OP_FAULTS[] = {
     {F_OPEN, F_SEQUENCE, F_DIRECTORY, F_CLOSE, F_SLOW, F_FULL, F_MISSING_FILE},
+    {F_OPEN, F_SEQUENCE, F_DIRECTORY, F_CLOSE, F_SLOW, F_FULL},
     {F_OPEN, F_SEQUENCE, F_DIRECTORY, F_CLOSE, F_SLOW, F_FULL},
     {F_OPEN, F_SEQUENCE, F_DIRECTORY, F_CLOSE, F_SLOW},
     {F_OPEN, F_SEQUENCE, F_DIRECTORY, F_BUSY, F_CLOSE},
@@ -114,6 +115,12 @@ protected:
 
     void Step(int step);
     void ListSend();
+    void PickerSend();
+    // The outcomes of a send of pool designs `order` to a location with `room` left, the
+    // machine against them and the messages the user must have seen.
+    void ExpectSent(int location, size_t room, const std::vector<int> &order);
+    // Perhaps fetches the preview of a ticked design of a Receive or Delete Designs list.
+    void MaybePreview(Ui &u, HWND dialog);
     void DirectSend();
     void Receive();
     void Delete();
@@ -224,6 +231,7 @@ protected:
     std::string baseline_;
     std::vector<bool> handles_;
     long checks_ = 0;
+    int previews_ = 0;
     int opCount_[OPS] = {}, faultCount_[FAULTS] = {};
 };
 
@@ -336,7 +344,7 @@ void Soak::ExpectNothingLeft(int step)
 
 void Soak::Step(int step)
 {
-    Op op = (Op)std::discrete_distribution<int>({25, 15, 20, 20, 10, 10})(rng_);
+    Op op = (Op)std::discrete_distribution<int>({20, 10, 14, 20, 20, 8, 8})(rng_);
     const std::vector<Fault> &faults = OP_FAULTS[op];
     fault_ = faults.empty() || Chance(40) ? F_NONE : faults[Pick((int)faults.size())];
     usb_ = op < OP_SETTINGS && Chance(50);
@@ -354,6 +362,7 @@ void Soak::Step(int step)
     callsBefore_ = ReadSimCalls().size();
     switch (op) {
     case OP_LIST_SEND: ListSend(); break;
+    case OP_PICKER_SEND: PickerSend(); break;
     case OP_DIRECT_SEND: DirectSend(); break;
     case OP_RECEIVE: Receive(); break;
     case OP_DELETE: Delete(); break;
@@ -407,11 +416,17 @@ void Soak::ListSend()
     });
     EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 0), 1);
     ui.Join();
+    ExpectSent(location, room, chosen);
+    EXPECT_TRUE(FileExists(list)) << "the host's list stays";
+}
+
+void Soak::ExpectSent(int location, size_t room, const std::vector<int> &order)
+{
     // The outcomes: the first k designs of what fits stored, k = 0 .. all.
     std::vector<Contents> outcomes = {model_[location]};
-    for (size_t i = 0; i < chosen.size() && i < room && fault_ != F_MISSING_FILE; ++i) {
+    for (size_t i = 0; i < order.size() && i < room && fault_ != F_MISSING_FILE; ++i) {
         outcomes.push_back(outcomes.back());
-        Store(outcomes.back(), pool_[chosen[i]]);
+        Store(outcomes.back(), pool_[order[i]]);
     }
     bool clean = fault_ == F_NONE || fault_ == F_SLOW || fault_ == F_FULL;
     ExpectOneOf(location, outcomes, fault_ == F_CLOSE ? -1 : clean ? (int)outcomes.size() - 1 : 0);
@@ -420,11 +435,58 @@ void Soak::ListSend()
         told.push_back(READ_ERROR);
     else if (room == 0 && CountsTheLocation())
         told.push_back(FULL);
-    else if (chosen.size() > room && clean)
+    else if (order.size() > room && clean)
         told.push_back(CUT);
     ExpectTold(told);
     ExpectMachineAsModel();
-    EXPECT_TRUE(FileExists(list)) << "the host's list stays";
+}
+
+// The design picker: pool designs selected in its file list, ">>", Send.
+void Soak::PickerSend()
+{
+    int location = LOCATIONS[Pick(2)];
+    if (fault_ == F_FULL)
+        Fill(location);
+    std::vector<int> all(POOL), order;
+    for (int i = 0; i < POOL; ++i)
+        all[i] = i;
+    Names names;
+    for (int i : Subset(all, 1, 4))
+        names.push_back(pool_[i].name);
+    const size_t room = linksim::LOCATION_CAPACITY - model_[location].size();
+    char folder[MAX_PATH];
+    lstrcpynA(folder, WorkDir().c_str(), MAX_PATH);
+    UiScript ui([&](Ui &u) {
+        HWND common = u.WaitDialog("Select Designs");
+        uidrive::PickerWindows p;
+        u.WaitUntil([&] {
+            p = uidrive::FindPickerWindows(common);
+            return p.child && p.files && SendMessageA(p.files, LVM_GETITEMCOUNT, 0, 0) >= POOL;
+        }, "the picker's file list");
+        uidrive::SelectListItemsByText(p.files, names);
+        u.Click(p.child, 1005);  // ">>"
+        HWND rows = GetDlgItem(p.child, 1001);
+        u.WaitUntil([&] { return SendMessageA(rows, LVM_GETITEMCOUNT, 0, 0) == (LRESULT)names.size(); },
+                    "the chosen designs");
+        for (const std::string &row : ListItemTexts(rows))  // the send goes in the rows' order
+            for (int i = 0; i < POOL; ++i)
+                if (row == pool_[i].name || (row.size() > pool_[i].name.size() &&
+                                             row.compare(row.size() - pool_[i].name.size() - 1, std::string::npos,
+                                                         "\\" + pool_[i].name) == 0))
+                    order.push_back(i);
+        u.Click(p.child, 1002);  // "Send"
+        HWND dlg = u.WaitDialog(Caption("Send Designs"));
+        ChooseSendLocation(u, dlg, location);
+        ArmFault("Protocol_Seq_Download", "USB_Download_Sequence");
+        u.Click(dlg, IDOK);
+        if (fault_ == F_CLOSE)
+            CloseMidway(u, dlg);
+        AnswerUntilGone(u, dlg);
+    });
+    EXPECT_EQ(Dll().TransferVBDFiles(Owner(), folder), 1);
+    ui.Join();
+    EXPECT_EQ(order.size(), names.size()) << "the picker's rows name the chosen designs";
+    ExpectSent(location, room, order);
 }
 
 void Soak::DirectSend()
@@ -499,6 +561,16 @@ void TickNames(Ui &u, HWND dialog, const Names &names)
     EXPECT_EQ(ticked, wanted) << "the designs ticked";
 }
 
+void Soak::MaybePreview(Ui &u, HWND dialog)
+{
+    if (!Chance(30))
+        return;
+    size_t fetches = Uploads().size();
+    u.Click(dialog, IDC_SHOW_PREVIEW);
+    WaitPreviewDone(u, dialog, fetches + 1);
+    ++previews_;
+}
+
 void Soak::Receive()
 {
     int location = LOCATIONS[Pick(2)];
@@ -525,6 +597,7 @@ void Soak::Receive()
         ticked = names;
         if (TickedItems(dlg).empty())
             return;
+        MaybePreview(u, dlg);
         if (fault_ != F_DIRECTORY)
             ArmFault("Protocol_Seq_Upload", "USB_Upload_Sequence");
         u.Click(dlg, IDOK);
@@ -573,6 +646,7 @@ void Soak::Delete()
         TickNames(u, dlg, names);
         if (TickedItems(dlg).empty())
             return;
+        MaybePreview(u, dlg);
         if (fault_ != F_DIRECTORY)
             ArmFault("Protocol_Seq_Delete", "USB_Erase_Sequence");
         int busy = linksim::LoadFaults().busy;
@@ -660,7 +734,7 @@ TEST_F(Soak, RandomStepsUnderFaultsLoseNothing)
     std::ostringstream report;
     report << "soak: seed " << seed_ << ", " << std::min(step, (int)steps_) << " steps in " << seconds << " s ("
            << (int)(seconds * 1000 / std::max(1, std::min(step, (int)steps_))) << " ms a step), " << checks_
-           << " checks\n  operations:";
+           << " checks, " << previews_ << " previews fetched\n  operations:";
     for (int i = 0; i < OPS; ++i)
         report << " " << OP_NAMES[i] << " " << opCount_[i] << ";";
     report << "\n  faults:";
