@@ -84,6 +84,9 @@ std::string Describe(const Contents &contents)
     return text;
 }
 
+// Ticks the named designs in a Receive or Delete Designs list, one click each.
+void TickNames(Ui &u, HWND dialog, const Names &names);
+
 class Soak : public VembTest {
 protected:
     void SetUp() override
@@ -121,6 +124,41 @@ protected:
     void ExpectSent(int location, size_t room, const std::vector<int> &order);
     // Perhaps fetches the preview of a ticked design of a Receive or Delete Designs list.
     void MaybePreview(Ui &u, HWND dialog);
+    // Up to four designs stored at a location (one at least when there are any).
+    Names SomeStored(int location)
+    {
+        Names names;
+        for (const Design &d : model_[location])
+            names.push_back(d.name);
+        return Subset(names, names.empty() ? 0 : 1, 4);
+    }
+    // Before a Receive or Delete Designs list opens: a directory upload failure is set for the
+    // list the step uses (the first one for location 1). The directory uploads so far.
+    size_t PrepareList(int location, const char *serialSequence, const char *usbSequence)
+    {
+        if (fault_ == F_DIRECTORY && location == 1)
+            ArmFault(serialSequence, usbSequence);
+        return DirectoryUploads().size();
+    }
+    // In the list: location 2 clicked when asked for, the names ticked, perhaps a preview, then
+    // the step's fault set for the transfer. False when nothing could be ticked.
+    bool ChooseInList(Ui &u, HWND dialog, int location, const Names &names, size_t lists, const char *serialSequence,
+                      const char *usbSequence)
+    {
+        if (location == 2) {
+            if (fault_ == F_DIRECTORY)
+                ArmFault(serialSequence, usbSequence);
+            u.Click(dialog, IDC_LOCATION_ATA_CARD);
+            WaitListLoaded(u, dialog, lists + 2);
+        }
+        TickNames(u, dialog, names);
+        if (TickedItems(dialog).empty())
+            return false;
+        MaybePreview(u, dialog);
+        if (fault_ != F_DIRECTORY)
+            ArmFault(serialSequence, usbSequence);
+        return true;
+    }
     void DirectSend();
     void Receive();
     void Delete();
@@ -140,6 +178,20 @@ protected:
         u.Sleep(Pick(300));
         if (IsWindow(dialog))
             u.Close(dialog);
+    }
+    // In the Send Designs dialog (the one given, or the next to open): the location clicked, the
+    // step's fault set, Start, the dialog closed midway when that is the fault, and every
+    // message answered until it has gone.
+    void StartSend(Ui &u, int location, const char *serialSequence, const char *usbSequence, HWND dialog = NULL)
+    {
+        if (!dialog)
+            dialog = u.WaitDialog(Caption("Send Designs"));
+        u.Click(dialog, location == 1 ? IDC_SEND_BUILTIN : IDC_SEND_ATA_CARD);
+        ArmFault(serialSequence, usbSequence);
+        u.Click(dialog, IDOK);
+        if (fault_ == F_CLOSE)
+            CloseMidway(u, dialog);
+        AnswerUntilGone(u, dialog);
     }
     // Fills a location up to 98, 99 or 100 designs, on the machine and in the model.
     void Fill(int location)
@@ -377,13 +429,6 @@ const Shown FULL = {"Attention", "100 designs are already registered.\nNo design
 const Shown CUT = {"Attention", "100 designs have been registered.\nNo more design can be registered.", MB_ICONHAND};
 const Shown READ_ERROR = {"Sending", "File Read Error.", MB_ICONHAND};
 
-// Clicks the location of the Send Designs dialog.
-int ChooseSendLocation(Ui &u, HWND dialog, int location)
-{
-    u.Click(dialog, location == 1 ? IDC_SEND_BUILTIN : IDC_SEND_ATA_CARD);
-    return location;
-}
-
 void Soak::ListSend()
 {
     int location = LOCATIONS[Pick(2)];
@@ -406,13 +451,7 @@ void Soak::ListSend()
     std::string list = WriteSendList(In("host.lst"), paths);
     const size_t room = linksim::LOCATION_CAPACITY - model_[location].size();
     UiScript ui([&](Ui &u) {
-        HWND dlg = u.WaitDialog(Caption("Send Designs"));
-        ChooseSendLocation(u, dlg, location);
-        ArmFault("Protocol_Seq_Download", "USB_Download_Sequence");
-        u.Click(dlg, IDOK);
-        if (fault_ == F_CLOSE)
-            CloseMidway(u, dlg);
-        AnswerUntilGone(u, dlg);
+        StartSend(u, location, "Protocol_Seq_Download", "USB_Download_Sequence");
     });
     EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 0), 1);
     ui.Join();
@@ -475,13 +514,7 @@ void Soak::PickerSend()
                                                          "\\" + pool_[i].name) == 0))
                     order.push_back(i);
         u.Click(p.child, 1002);  // "Send"
-        HWND dlg = u.WaitDialog(Caption("Send Designs"));
-        ChooseSendLocation(u, dlg, location);
-        ArmFault("Protocol_Seq_Download", "USB_Download_Sequence");
-        u.Click(dlg, IDOK);
-        if (fault_ == F_CLOSE)
-            CloseMidway(u, dlg);
-        AnswerUntilGone(u, dlg);
+        StartSend(u, location, "Protocol_Seq_Download", "USB_Download_Sequence");
     });
     EXPECT_EQ(Dll().TransferVBDFiles(Owner(), folder), 1);
     ui.Join();
@@ -504,7 +537,6 @@ void Soak::DirectSend()
     const bool full = model_[location].size() >= (size_t)linksim::LOCATION_CAPACITY;
     UiScript ui([&](Ui &u) {
         HWND dlg = u.WaitDialog(Caption("Send Designs"));
-        ChooseSendLocation(u, dlg, location);
         if (naming == 2) {
             u.Click(dlg, IDC_SEND_NAME);
             HWND name = u.WaitDialog("Vbd Name");
@@ -512,11 +544,7 @@ void Soak::DirectSend()
             u.Click(name, IDOK);
             u.WaitGone(name);
         }
-        ArmFault("Protocol_Seq_Download_Direct", "USB_DirectDownload_Sequence");
-        u.Click(dlg, IDOK);
-        if (fault_ == F_CLOSE)
-            CloseMidway(u, dlg);
-        AnswerUntilGone(u, dlg);
+        StartSend(u, location, "Protocol_Seq_Download_Direct", "USB_DirectDownload_Sequence", dlg);
     });
     EXPECT_EQ(Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.bytes.data(), (DWORD)design.bytes.size(),
                                    hostName.c_str()),
@@ -576,30 +604,13 @@ void Soak::Receive()
     int location = LOCATIONS[Pick(2)];
     std::string folder = In(std::string("rcv") + (char)('A' + Pick(3)));
     SetRegString(Key::Tambora, VALUE_RECEIVE_FOLDER, folder);
-    Names names;
-    for (const Design &d : model_[location])
-        names.push_back(d.name);
-    names = Subset(names, names.empty() ? 0 : 1, 4);
+    Names names = SomeStored(location);
     for (const std::string &name : names)
         DeleteFileA((folder + "\\" + name).c_str());
-    if (fault_ == F_DIRECTORY && location == 1)  // the first list shown, or the one asked for
-        ArmFault("Protocol_Seq_Upload", "USB_Upload_Sequence");
-    size_t lists = DirectoryUploads().size();
-    Names ticked;
+    size_t lists = PrepareList(location, "Protocol_Seq_Upload", "USB_Upload_Sequence");
     RunList(Owner(), Side::Receive, [&](Ui &u, HWND dlg) {
-        if (location == 2) {
-            if (fault_ == F_DIRECTORY)
-                ArmFault("Protocol_Seq_Upload", "USB_Upload_Sequence");
-            u.Click(dlg, IDC_RECEIVE_ATA_CARD);
-            WaitListLoaded(u, dlg, lists + 2);
-        }
-        TickNames(u, dlg, names);
-        ticked = names;
-        if (TickedItems(dlg).empty())
+        if (!ChooseInList(u, dlg, location, names, lists, "Protocol_Seq_Upload", "USB_Upload_Sequence"))
             return;
-        MaybePreview(u, dlg);
-        if (fault_ != F_DIRECTORY)
-            ArmFault("Protocol_Seq_Upload", "USB_Upload_Sequence");
         u.Click(dlg, IDOK);
         u.WaitGone(dlg);
         // Its title tells what the link answers now: "USB Disconnected" when USB does not start.
@@ -628,27 +639,12 @@ void Soak::Receive()
 void Soak::Delete()
 {
     int location = LOCATIONS[Pick(2)];
-    Names names;
-    for (const Design &d : model_[location])
-        names.push_back(d.name);
-    names = Subset(names, names.empty() ? 0 : 1, 4);
-    if (fault_ == F_DIRECTORY && location == 1)  // the first list shown, or the one asked for
-        ArmFault("Protocol_Seq_Delete", "USB_Erase_Sequence");
-    size_t lists = DirectoryUploads().size();
+    Names names = SomeStored(location);
+    size_t lists = PrepareList(location, "Protocol_Seq_Delete", "USB_Erase_Sequence");
     bool gaveUp = false, started = false;
     RunList(Owner(), Side::Delete, [&](Ui &u, HWND dlg) {
-        if (location == 2) {
-            if (fault_ == F_DIRECTORY)
-                ArmFault("Protocol_Seq_Delete", "USB_Erase_Sequence");
-            u.Click(dlg, IDC_LOCATION_ATA_CARD);
-            WaitListLoaded(u, dlg, lists + 2);
-        }
-        TickNames(u, dlg, names);
-        if (TickedItems(dlg).empty())
+        if (!ChooseInList(u, dlg, location, names, lists, "Protocol_Seq_Delete", "USB_Erase_Sequence"))
             return;
-        MaybePreview(u, dlg);
-        if (fault_ != F_DIRECTORY)
-            ArmFault("Protocol_Seq_Delete", "USB_Erase_Sequence");
         int busy = linksim::LoadFaults().busy;
         u.Click(dlg, IDOK);
         u.Answer(u.WaitMessageBox("Delete"), IDYES);
