@@ -138,11 +138,6 @@ void WaitListLoaded(uidrive::Ui &ui, HWND dialog, int minimumItems)
         "the machine design list", 20000);
 }
 
-void Tick(HWND dialog, int item)
-{
-    uidrive::TickListItem(GetDlgItem(dialog, 1000), item);
-}
-
 // Presses Show Preview and waits until the preview fetch has come and gone.
 void ShowPreview(uidrive::Ui &ui, HWND dialog)
 {
@@ -158,14 +153,21 @@ void ShowPreview(uidrive::Ui &ui, HWND dialog)
         "the preview fetch", 20000);
 }
 
+// The receive and delete steps alike: once the machine's list is there, tick the first
+// design and one more, show the preview and take the picture.
+void ChooseTwoAndPreview(uidrive::Ui &ui, HWND dialog, int second, const std::string &shotName)
+{
+    WaitListLoaded(ui, dialog, 2);
+    uidrive::TickListItem(GetDlgItem(dialog, 1000), 0);
+    uidrive::TickListItem(GetDlgItem(dialog, 1000), second);
+    ShowPreview(ui, dialog);
+    Shot(dialog, shotName);
+}
+
 void ReceiveStep()
 {
     Step("receive designs", HOST_RECEIVE, "Receive Designs - ", [](uidrive::Ui &ui, HWND dialog) {
-        WaitListLoaded(ui, dialog, 2);
-        Tick(dialog, 0);
-        Tick(dialog, 1);
-        ShowPreview(ui, dialog);
-        Shot(dialog, "receive-designs");
+        ChooseTwoAndPreview(ui, dialog, 1, "receive-designs");
         Say("receiving \"" + uidrive::ControlText(dialog, 1007) + "\" into " + uidrive::ControlText(dialog, 1021));
         ui.Click(dialog, IDOK);
         ui.WaitGone(dialog);
@@ -283,11 +285,7 @@ void DeleteStep()
     // The machine is busy once, so that the wait dialog and the busy question can be seen.
     AddMachineFaults("busy=1\n");
     Step("delete designs", HOST_DELETE, "Delete Designs - ", [](uidrive::Ui &ui, HWND dialog) {
-        WaitListLoaded(ui, dialog, 2);
-        Tick(dialog, 0);
-        Tick(dialog, 2);
-        ShowPreview(ui, dialog);
-        Shot(dialog, "delete-designs");
+        ChooseTwoAndPreview(ui, dialog, 2, "delete-designs");
         ui.Click(dialog, IDOK);
         uidrive::MessageBoxInfo sure = ui.WaitMessageBox("Delete");
         Shot(sure.hwnd, "delete-are-you-sure");
