@@ -20,8 +20,6 @@ enum HostCommand {
 // export's result.
 enum { WM_HOST_EXPORT_DONE = WM_APP + 1 };
 
-// The folder of the host executable, with a trailing backslash.
-std::string HostFolder();
 // Appends a line to the host's log window (and to the tour's summary).
 void HostLog(const std::string &line);
 

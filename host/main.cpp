@@ -11,6 +11,7 @@
 #include "VembDlg.h"
 #include "designgen/design_writer.h"
 #include "host.h"
+#include "ui_drive.h"
 
 namespace {
 
@@ -33,13 +34,13 @@ const struct {
 
 std::string DesignsFolder()
 {
-    return HostFolder() + "designs";
+    return uidrive::ExeDir() + "designs";
 }
 
 // The host's own send list: every ".vbd" of the designs folder, 260-byte records.
 std::string WriteHostSendList()
 {
-    std::string listPath = HostFolder() + "host-list.tp$";
+    std::string listPath = uidrive::ExeDir() + "host-list.tp$";
     FILE *list = fopen(listPath.c_str(), "wb");
     if (!list)
         return listPath;
@@ -164,14 +165,6 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 
 }  // namespace
 
-std::string HostFolder()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string folder(path);
-    return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
 void HostLog(const std::string &line)
 {
     if (g_log) {
@@ -207,7 +200,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show)
             folder.erase(0, 1);
         while (!folder.empty() && (folder.back() == ' ' || folder.back() == '"'))
             folder.pop_back();
-        StartTour(window, folder.empty() ? HostFolder() + "tour" : folder);
+        StartTour(window, folder.empty() ? uidrive::ExeDir() + "tour" : folder);
     }
 
     MSG msg;

@@ -68,14 +68,6 @@ double Median(std::vector<double> values)
     return n == 0 ? 0 : n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-std::string ExeDir()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string dir = path;
-    return dir.substr(0, dir.rfind('\\') + 1);
-}
-
 INT_PTR CALLBACK QuietDlgProc(HWND, UINT, WPARAM, LPARAM)
 {
     return FALSE;
@@ -154,7 +146,7 @@ void DrawWithLineToPerRecord(HWND dialog, const char *path, bool lines = true)
 
 void PreviewPaint()
 {
-    std::string path = ExeDir() + "bench\\large.vbd";
+    std::string path = uidrive::ExeDir() + "bench\\large.vbd";
     std::vector<char> bytes = designgen::MakeDesign({65535, 2, {10, 76, 37, 45, 8, 29}});
     designgen::WriteDesignFile(path, bytes);
     HWND dialog = CreateDialogParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_RECEIVE_DESIGNS), NULL, QuietDlgProc, 0);
@@ -348,7 +340,7 @@ AddSteps ReplayAddSteps(HWND child, const std::string &folder, int designs)
 void PickerAdd()
 {
     const int DESIGNS = 100, ROUNDS = 15;
-    std::string folder = ExeDir() + "bench\\designs";
+    std::string folder = uidrive::ExeDir() + "bench\\designs";
     CreateDirectoryA(folder.c_str(), NULL);
     for (int i = 0; i < DESIGNS; ++i) {
         char name[32];
@@ -681,7 +673,7 @@ int main(int argc, char **argv)
     g_moduleInstance = GetModuleHandleA(NULL);
     INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_ANIMATE_CLASS};
     InitCommonControlsEx(&icc);
-    CreateDirectoryA((ExeDir() + "bench").c_str(), NULL);
+    CreateDirectoryA((uidrive::ExeDir() + "bench").c_str(), NULL);
     auto wanted = [&](const char *part) {
         if (argc < 2)
             return true;
@@ -698,6 +690,6 @@ int main(int argc, char **argv)
         MachineDesignList();
     if (wanted("progress"))
         ProgressResponsiveness();
-    RemoveDirectoryA((ExeDir() + "bench").c_str());
+    RemoveDirectoryA((uidrive::ExeDir() + "bench").c_str());
     return 0;
 }

@@ -126,6 +126,14 @@ void Rescue()
 }
 
 
+std::string ExeDir()
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    std::string folder(path);
+    return folder.substr(0, folder.find_last_of("\\/") + 1);
+}
+
 std::string WindowText(HWND window)
 {
     char text[4096] = "";

@@ -88,6 +88,8 @@ std::vector<HWND> TopLevelWindows();
 namespace uidrive {
 
 std::string ClassOf(HWND window);
+// The folder of the running program, with its trailing backslash.
+std::string ExeDir();
 // Every window below `parent`, at any depth.
 std::vector<HWND> Descendants(HWND parent);
 // Selects (LVIS_SELECTED and focused) the items of a list view whose first column has one

@@ -12,14 +12,6 @@
 
 namespace vt {
 
-std::string ExeDir()
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of("\\/") + 1);
-}
-
 bool FileExists(const std::string &path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

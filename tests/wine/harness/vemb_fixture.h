@@ -25,8 +25,8 @@ using uidrive::RecordedMessageBoxStyle;
 using uidrive::RecordMessageBoxes;
 using Names = std::vector<std::string>;
 
-// Folder of the test program (with a trailing backslash); the DLLs sit beside it.
-std::string ExeDir();
+// The test program's folder: the DLLs sit beside it.
+using uidrive::ExeDir;
 bool FileExists(const std::string &path);
 std::vector<char> ReadFileBytes(const std::string &path);
 bool WriteFileBytes(const std::string &path, const void *data, size_t size);
