@@ -205,7 +205,9 @@ TEST_F(Receive, BrowseStoresTheChosenFolder)
         for (HWND c = GetWindow(browser, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
             title |= WindowText(c) == "Select the folder to store the received embroidery data.";
         EXPECT_TRUE(title);
-        SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)second.c_str(), SMTO_NORMAL, 10000, NULL);
+        EXPECT_TRUE(SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)second.c_str(), SMTO_NORMAL,
+                                        60000, NULL))
+            << "the browser did not take the selection";
         highlighted(u, browser, "second folder");
         u.Click(browser, IDOK);
         u.WaitGone(browser);
@@ -218,8 +220,9 @@ TEST_F(Receive, BrowseStoresTheChosenFolder)
         highlighted(u, browser, "second folder");
         LPITEMIDLIST drives = NULL;
         SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &drives);
-        SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, FALSE, (LPARAM)drives, SMTO_NORMAL, 10000, NULL);
-        u.Sleep(300);
+        // The browser answers a selection once it has told the dialog about it: OK is settled then.
+        EXPECT_TRUE(SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, FALSE, (LPARAM)drives, SMTO_NORMAL, 60000, NULL))
+            << "the browser did not take the selection";
         EXPECT_FALSE(IsControlEnabled(browser, IDOK)) << "OK on a folder outside the file system";
         CoTaskMemFree(drives);
         u.Click(browser, IDCANCEL);
