@@ -77,9 +77,26 @@ Faults LoadFaults()
         faults.busy = ToInt(keys["busy"]);
     if (keys.count("delay"))
         faults.delayMs = ToInt(keys["delay"]);
+    for (const auto &kv : keys)
+        if (kv.first.rfind("delay.", 0) == 0)
+            faults.operationDelayMs[kv.first.substr(6)] = ToInt(kv.second);
+    if (keys.count("progress")) {
+        const std::string &value = keys["progress"];
+        size_t slash = value.find('/');
+        if (slash != std::string::npos) {
+            faults.reportedDone = (DWORD)strtoul(value.substr(0, slash).c_str(), NULL, 0);
+            faults.reportedTotal = (DWORD)strtoul(value.substr(slash + 1).c_str(), NULL, 0);
+        }
+    }
     if (keys.count("message"))
         faults.messageBox = Lower(keys["message"]) != "log";
     return faults;
+}
+
+int StepDelayMs(const Faults &faults, const std::string &operation)
+{
+    auto own = faults.operationDelayMs.find(Lower(operation));
+    return own != faults.operationDelayMs.end() ? own->second : faults.delayMs;
 }
 
 void WriteFaults(const std::string &text)

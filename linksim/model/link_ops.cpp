@@ -133,7 +133,7 @@ class Progress {
 public:
     Progress(Call &call, const Link &link, VembProgressCallback callback, DWORD designs)
         : call_(call), cancel_(link.cancel), callback_(callback), designs_(designs),
-          total_(designs * PROGRESS_STEPS), delayMs_(LoadFaults().delayMs)
+          total_(designs * PROGRESS_STEPS), faults_(LoadFaults()), delayMs_(StepDelayMs(faults_, call.Operation()))
     {
     }
 
@@ -143,9 +143,11 @@ public:
     {
         ++done_;
         if (callback_) {
+            bool reported = faults_.reportedTotal != 0;
+            DWORD done = reported ? faults_.reportedDone : done_, total = reported ? faults_.reportedTotal : total_;
             call_.Event("progress " + std::to_string(index) + "/" + std::to_string(designs_) + " " +
-                        std::to_string(done_) + "/" + std::to_string(total_));
-            callback_(index, designs_, done_, total_);
+                        std::to_string(done) + "/" + std::to_string(total));
+            callback_(index, designs_, done, total);
         }
         if (delayMs_ > 0) {
             // Waiting on the event lets a cancel end the pause early; the poll before the
@@ -164,6 +166,7 @@ private:
     DWORD designs_;
     DWORD total_;
     DWORD done_ = 0;
+    Faults faults_;
     int delayMs_;
 };
 

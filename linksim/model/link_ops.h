@@ -10,7 +10,8 @@
 // number of designs of a download is the count of entries before the list's closing
 // entry (a cut list counts only what is sent); the directory upload and a direct
 // download move one design. Before each step the cancel event is polled; after it the
-// sequence pauses delay= milliseconds (sim.ini).
+// sequence pauses delay= milliseconds (sim.ini; delay.<operation>= for one operation). With
+// progress=<done>/<total> every step reports those two values instead.
 //
 // Error detail: 0 on success; after a failure on an entry of a list, its 1-based
 // position; a forced failure writes the detail of its fault.
@@ -41,6 +42,7 @@ public:
     int ForcedOr(int normal);
     // Logs the call with its result and returns `code`.
     int Finish(int code, const DWORD *detail = nullptr);
+    const std::string &Operation() const { return operation_; }
 
 private:
     std::string operation_;

@@ -21,6 +21,7 @@
 // so the two link libraries, a test program and another process never see half a change.
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,14 @@ struct Faults {
     std::string port = "COM1";
     int busy = 0;
     int delayMs = 0;
+    std::map<std::string, int> operationDelayMs;  // delay.<operation>=<ms>, keys lower-cased
     bool messageBox = true;
+    // progress=<done>/<total>: what every progress step reports (total 0: the counted values).
+    DWORD reportedDone = 0, reportedTotal = 0;
 };
 Faults LoadFaults();
+// The pause after each progress step of `operation`: its own delay.<operation>, else delay=.
+int StepDelayMs(const Faults &faults, const std::string &operation);
 void WriteFaults(const std::string &text);  // replaces sim.ini (tests), clears sim.fired
 // When a forced failure is set for `operation` (and a "once" one has not fired yet),
 // returns true with its code and detail, and marks a "once" fault as fired.
