@@ -4,6 +4,7 @@
 #include "link/usb_link.h"
 
 #include <commctrl.h>
+#include <stdio.h>
 
 void EnsureCommonControls()
 {
@@ -62,4 +63,12 @@ INT_PTR RunTransferFrame(HWND owner, INT_PTR (*openDialogs)(HWND owner))
         UsbTerminate();
     UnloadUsbLibrary();
     return result;
+}
+
+void ShowDesignProgress(HWND dialog, int counterId, int barId, DWORD index, DWORD count, int position)
+{
+    char counter[32];
+    snprintf(counter, sizeof counter, "%d  /  %d", (int)(index + 1), (int)count);
+    SetDlgItemTextA(dialog, counterId, counter);
+    SendDlgItemMessageA(dialog, barId, PBM_SETPOS, position, 0);
 }

@@ -34,6 +34,11 @@ BOOL PaintNothing(HWND dialog);
 // Cancel (the button, or Esc) takes the road of the close box: posts WM_CLOSE.
 BOOL PostClose(HWND dialog);
 
+// What the send and receive progress callbacks show, on the worker's thread: the counter
+// "%d  /  %d" (design `index` + 1 of `count`) in control `counterId` and the progress bar
+// `barId` at `position`; each callback computes the position by its own formula.
+void ShowDesignProgress(HWND dialog, int counterId, int barId, DWORD index, DWORD count, int position);
+
 // The BOOL an export returns for a dialog result: 1 when the dialog ran, 0 when it could
 // not be created.
 inline BOOL ExportResult(INT_PTR dialogResult)

@@ -65,13 +65,11 @@ void ShowNotAFileName(HWND dialog, const char *name)
 
 int __stdcall ReceiveProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
 {
-    char counter[32];
-    snprintf(counter, sizeof counter, "%d  /  %d", (int)(index + 1), (int)count);
-    SetDlgItemTextA(g_receiveProgressWindow, IDC_RECEIVE_COUNTER, counter);
-    SendDlgItemMessageA(g_receiveProgressWindow, IDC_RECEIVE_PROGRESS_BAR, PBM_SETPOS,
-                        ProgressPercent(done, total), 0);
+    ShowDesignProgress(g_receiveProgressWindow, IDC_RECEIVE_COUNTER, IDC_RECEIVE_PROGRESS_BAR, index, count,
+                       ProgressPercentScaledFirst(done, total));
     return 1;
 }
+
 DWORD WINAPI ReceiveThread(LPVOID parameter)
 {
     HWND dialog = (HWND)parameter;

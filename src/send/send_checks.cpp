@@ -12,12 +12,3 @@ bool CutSendListToRoom(DesignEntry *entries, uint32_t count, int stored)
     entries[room].name[0] = '\0';
     return true;
 }
-
-int SendProgressPosition(uint32_t done, uint32_t total)
-{
-    if (total == 0)
-        return 0;
-    double position = (double)done / (double)total * 100.0;
-    // Converting a value beyond int's range would be undefined; the bar stops at 100.
-    return position >= 100.0 ? 100 : (int)position;
-}

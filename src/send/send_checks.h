@@ -1,6 +1,6 @@
 #pragma once
-// The sums of a send that need no window: the cut of a design entry list to the room left
-// below 100 designs, and the progress bar position. Win32-free.
+// The sum of a send that needs no window: the cut of a design entry list to the room left
+// below 100 designs. Win32-free.
 #include <stdint.h>
 
 #include "link/design_entry.h"
@@ -14,8 +14,3 @@ enum { LOCATION_DESIGN_MAX = 100 };  // designs the module lets one location hol
 // behind it stay as they are and the count handed on stays `count`. Returns true when
 // the list was cut.
 bool CutSendListToRoom(DesignEntry *entries, uint32_t count, int stored);
-
-// Progress bar position (range 0 to 100) for `done` of `total`: done / total x 100 in
-// floating point, truncated. A total of 0 gives 0; a position above 100 (done beyond
-// total) is held at 100, which is all the bar can show.
-int SendProgressPosition(uint32_t done, uint32_t total);

@@ -1,11 +1,9 @@
 #include "send/send_worker.h"
 
-#include <commctrl.h>
-#include <stdio.h>
-
 #include "frame/module.h"
+#include "frame/transfer_frame.h"
 #include "link/link_run.h"
-#include "send/send_checks.h"
+#include "machinelist/progress_percent.h"
 #include "send/send_state.h"
 #include "send_designs_res.h"
 
@@ -94,10 +92,8 @@ DWORD RunSendThread(HWND dialog, int (*send)(HWND, HANDLE))
 
 int __stdcall SendProgressCallback(DWORD index, DWORD count, DWORD done, DWORD total)
 {
-    char text[32];
-    snprintf(text, sizeof text, "%d  /  %d", (int)(index + 1), (int)count);
-    SetDlgItemTextA(g_sendProgressTarget, IDC_SEND_COUNTER, text);
-    SendDlgItemMessageA(g_sendProgressTarget, IDC_SEND_PROGRESS, PBM_SETPOS, SendProgressPosition(done, total), 0);
+    ShowDesignProgress(g_sendProgressTarget, IDC_SEND_COUNTER, IDC_SEND_PROGRESS, index, count,
+                       ProgressPercent(done, total));
     return 1;
 }
 

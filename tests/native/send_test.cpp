@@ -342,18 +342,20 @@ TEST(SendRoom, ListIsCutAtTheRoomLeft)
     }
 }
 
-// done / total x 100, truncated; a total of 0 gives 0, more done than total stops at 100.
-TEST(Progress, PositionIsTruncatedPercent)
+// Each dialog's formula, in double precision and truncated: done / total x 100 (send, directory upload,
+// preview fetch) and done x 100 / total (receive) round apart; a total of 0 gives 0, more done than total 100.
+TEST(Progress, EachFormulaIsTruncatedPercent)
 {
     const struct {
         uint32_t done, total;
-        int position;
-    } cases[] = {{0, 12, 0}, {5, 12, 41}, {10, 12, 83}, {12, 12, 100}, {2, 3, 66}, {50, 200, 25}, {0, 0, 0},
-                 {7, 0, 0}, {13, 12, 100}, {0xFFFFFFFF, 1, 100}, {1, 0xFFFFFFFF, 0}, {0x7FFFFFFF, 0xFFFFFFFF, 49},
-                 {0xFFFFFFFE, 0xFFFFFFFF, 99}};
+        int ratioFirst, scaledFirst;
+    } cases[] = {{0, 12, 0, 0},   {5, 12, 41, 41},     {12, 12, 100, 100}, {50, 200, 25, 25},  {29, 100, 28, 29},
+                 {57, 100, 56, 57}, {58, 100, 57, 58}, {0, 0, 0, 0},       {7, 0, 0, 0},       {13, 12, 100, 100},
+                 {0xFFFFFFFF, 1, 100, 100},            {1, 0xFFFFFFFF, 0, 0}, {0x7FFFFFFF, 0xFFFFFFFF, 49, 49},
+                 {0xFFFFFFFE, 0xFFFFFFFF, 99, 99}};
     for (const auto &c : cases) {
-        EXPECT_EQ(SendProgressPosition(c.done, c.total), c.position) << c.done << " / " << c.total;
-        EXPECT_EQ(ProgressPercent(c.done, c.total), c.position) << c.done << " / " << c.total;
+        EXPECT_EQ(ProgressPercent(c.done, c.total), c.ratioFirst) << c.done << " / " << c.total;
+        EXPECT_EQ(ProgressPercentScaledFirst(c.done, c.total), c.scaledFirst) << c.done << " x 100 / " << c.total;
     }
 }
 
