@@ -35,15 +35,10 @@ bool DirectoryReaderNext(DirectoryReader *reader, char name[DIRECTORY_NAME_MAX +
     return true;
 }
 
-int CompareDesignNameText(const char *a, const char *b)
-{
-    int c = strcmp(a, b);   // strcmp compares the bytes as unsigned char
-    return (c > 0) - (c < 0);
-}
-
 int CompareDesignNames(const void *a, const void *b)
 {
-    // Bounded by the field, so a snapshot whose text filled it without a terminator is safe.
+    // strncmp compares the bytes as unsigned char. Bounded by the field, so a snapshot whose
+    // text filled it without a terminator is safe.
     int c = strncmp(static_cast<const DesignSortRecord *>(a)->name,
                     static_cast<const DesignSortRecord *>(b)->name, DESIGN_LIST_TEXT_SIZE);
     return (c > 0) - (c < 0);

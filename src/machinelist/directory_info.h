@@ -44,10 +44,6 @@ void DirectoryReaderBegin(DirectoryReader *reader, const unsigned char *records,
 // deletable under a shortened name rather than vanishing. Never reads past `size`.
 bool DirectoryReaderNext(DirectoryReader *reader, char name[DIRECTORY_NAME_MAX + 1], unsigned *number);
 
-// Byte-value order of two design names, as strcmp compares them: the bytes taken unsigned,
-// case counts ("Zed.ptn" < "apple.vbd", "A10.vbd" < "A9.vbd"). Returns -1, 0 or +1.
-int CompareDesignNameText(const char *a, const char *b);
-
 // Sort snapshot: one list item while the design list is re-sorted.
 struct DesignSortRecord {
     char name[DESIGN_LIST_TEXT_SIZE];  // item text
@@ -58,7 +54,9 @@ struct DesignSortRecord {
     uint32_t selected;                 // the item's LVIS_SELECTED bit as read
 };
 
-// qsort comparator of two DesignSortRecord: CompareDesignNameText on their names.
+// qsort comparator of two DesignSortRecord: their names in byte-value order, as strcmp
+// compares them: the bytes taken unsigned, case counts ("Zed.ptn" < "apple.vbd",
+// "A10.vbd" < "A9.vbd"). Returns -1, 0 or +1.
 int CompareDesignNames(const void *a, const void *b);
 
 // Sorts snapshots by name in byte-value order. Equal names keep their order before sorting

@@ -69,15 +69,6 @@ TEST(DirectoryInfo, RecordsGiveNamesWithTheirPositionAsDesignNumber)
         EXPECT_EQ(ReadAll(c.first), c.second);
 }
 
-TEST(DirectoryInfo, NamesCompareByUnsignedByteValue)
-{
-    const std::tuple<const char *, const char *, int> cases[] = {
-        {"Zed.ptn", "apple.vbd", -1}, {"A10.vbd", "A9.vbd", -1}, {"apple.vbd", "Zed.ptn", 1},
-        {"a", "ab", -1}, {"same", "same", 0}, {"\xE9t\xE9.vbd", "zzz.vbd", 1}};
-    for (const auto &c : cases)
-        EXPECT_EQ(CompareDesignNameText(std::get<0>(c), std::get<1>(c)), std::get<2>(c)) << std::get<0>(c);
-}
-
 DesignSortRecord Snapshot(const char *name, int32_t index, uint32_t number, uint32_t checked)
 {
     DesignSortRecord r;
@@ -89,21 +80,21 @@ DesignSortRecord Snapshot(const char *name, int32_t index, uint32_t number, uint
     return r;
 }
 
-// Sorted by byte value, each item keeps its design number and its tick; equal names keep
-// their list order.
+// Sorted by byte value, the bytes unsigned (a name above 0x7F after "zzz"), each item keeps its design number
+// and its tick; equal names keep their list order.
 TEST(DirectoryInfo, SortKeepsDesignNumbersTicksAndTheOrderOfEqualNames)
 {
-    const char *names[] = {"Zed.ptn", "apple.vbd", "A10.vbd", "A9.vbd", "rose.PtN", "A9.vbd"};
+    const char *names[] = {"Zed.ptn", "\xE9t\xE9.vbd", "apple.vbd", "A10.vbd", "A9.vbd", "zzz.vbd", "rose.PtN", "A9.vbd"};
     std::vector<DesignSortRecord> list;
-    for (int i = 0; i < 6; ++i)
-        list.push_back(Snapshot(names[i], i, i + 1, i == 1));
+    for (int i = 0; i < 8; ++i)
+        list.push_back(Snapshot(names[i], i, i + 1, i == 2));
     SortDesignSnapshots(list.data(), list.size());
-    const char *order[] = {"A10.vbd", "A9.vbd", "A9.vbd", "Zed.ptn", "apple.vbd", "rose.PtN"};
-    const uint32_t numbers[] = {3, 4, 6, 1, 2, 5};
-    for (int j = 0; j < 6; ++j) {
+    const char *order[] = {"A10.vbd", "A9.vbd", "A9.vbd", "Zed.ptn", "apple.vbd", "rose.PtN", "zzz.vbd", "\xE9t\xE9.vbd"};
+    const uint32_t numbers[] = {4, 5, 8, 1, 3, 7, 6, 2};
+    for (int j = 0; j < 8; ++j) {
         EXPECT_STREQ(list[j].name, order[j]);
         EXPECT_EQ(list[j].itemData & 0xFFFF, numbers[j]);
-        EXPECT_EQ(list[j].checked, numbers[j] == 2 ? 1u : 0u);
+        EXPECT_EQ(list[j].checked, numbers[j] == 3 ? 1u : 0u);
     }
     SortDesignSnapshots(nullptr, 0);  // an empty list is left alone
 }

@@ -193,7 +193,7 @@ void BM_SortPointersOnly_10000(benchmark::State &state)
         for (size_t i = 0; i < n; ++i)
             order[i] = &snapshots[i];
         std::sort(order.begin(), order.end(), [](const DesignSortRecord *a, const DesignSortRecord *b) {
-            int c = CompareDesignNameText(a->name, b->name);
+            int c = CompareDesignNames(a, b);
             return c ? c < 0 : a->index < b->index;
         });
         benchmark::DoNotOptimize(order.data());
