@@ -8,9 +8,8 @@
 
 namespace {
 
-// DirectFilesDownload's arguments, for the frame's dialog step.
+// DirectFilesDownload's list, for the frame's dialog step.
 const char *g_hostListPath;
-int g_hostAskVersion;
 
 INT_PTR OpenDirectSend(HWND owner)
 {
@@ -19,7 +18,7 @@ INT_PTR OpenDirectSend(HWND owner)
 
 INT_PTR OpenHostListSend(HWND owner)
 {
-    return OpenSendListDialog(owner, g_hostListPath, g_hostAskVersion);
+    return OpenSendListDialog(owner, g_hostListPath);
 }
 
 }  // namespace
@@ -42,7 +41,9 @@ extern "C" BOOL WINAPI DirectDownload(HWND owner, DWORD designData, DWORD design
 extern "C" int WINAPI DirectFilesDownload(HWND owner, const char *listPath, int askVersion)
 {
     g_hostListPath = listPath;
-    g_hostAskVersion = askVersion;
+    // Both flags outlive this export: a later picker send finds them as this one left them.
+    g_versionQuestion = askVersion;
+    g_listCut = 0;
     INT_PTR result = RunTransferFrame(owner, OpenHostListSend);
     DiscardSendLeftovers();
     return result < 0 ? 0 : (int)result;

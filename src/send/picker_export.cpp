@@ -79,8 +79,7 @@ INT_PTR OpenPickerDialogs(HWND owner)
         return FRAME_NOTHING_RAN;
     if (g_sendRequested != 1)
         return 0;
-    // The picker has asked the version question before adding any large design.
-    return OpenSendListDialog(owner, g_pickerListPath, 0);
+    return OpenSendListDialog(owner, g_pickerListPath);
 }
 
 }  // namespace

@@ -348,12 +348,10 @@ INT_PTR CALLBACK SendDesignsDlgProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 }  // namespace
 
-INT_PTR OpenSendListDialog(HWND owner, const char *listPath, int askVersion)
+INT_PTR OpenSendListDialog(HWND owner, const char *listPath)
 {
-    g_versionQuestion = askVersion;
     g_sendMode = SEND_MODE_LIST;
     g_sendListPath = listPath;
-    g_listCut = 0;
     return OpenModuleDialog(IDD_SEND_DESIGNS, owner, SendDesignsDlgProc);
 }
 

@@ -28,7 +28,9 @@ extern int g_sendMode;                                 // SEND_MODE_LIST or SEND
 extern const char *g_sendListPath;                     // list mode: the send list file
 extern char g_directDesignName[DESIGN_NAME_SIZE];      // direct mode: the name to store under
 extern DWORD g_designData, g_designSize;               // direct mode: the host's values, unchanged
-extern int g_versionQuestion;                          // 1: ask the machine version at the first large design
+// 1: ask the machine version at the first large design. Kept between exports: only
+// DirectFilesDownload sets it, only asking clears it.
+extern int g_versionQuestion;
 // Kept between exports: the dialog starts from it and Start stores the choice; the design
 // picker sets it too.
 extern int g_sendLocation;
@@ -38,7 +40,9 @@ extern DesignEntry *g_sendEntries;
 extern int g_sendEntryCount;
 
 extern std::atomic<int> g_longNameSkip;  // designs skipped for the Open/Save folder name limit
-extern std::atomic<int> g_listCut;       // the list was cut to the room left on the machine
+// The list was cut to the room left on the machine. Kept between exports: set or cleared
+// only by DirectFilesDownload (cleared), the preparations and a failed sequence (cleared).
+extern std::atomic<int> g_listCut;
 extern int g_storedDesignCount;          // designs already stored at the send location
 extern HWND g_sendProgressTarget;        // the Send Designs dialog, for SendProgressCallback
 extern HWND g_sendAnimation;             // the animation control while it may play

@@ -598,6 +598,40 @@ TEST_F(PickerTest, SendWritesTheListOrStaysOpenWhenItCannot)
                                                     {"error", "No data available.", MB_ICONEXCLAMATION}}));
 }
 
+// The list-cut flag outlives its export: after a host's list was cut to fill the built-in memory, a picker
+// send there is refused, and the cut's message follows the refusal.
+TEST_F(PickerTest, AFormerCutIsToldAgainAfterARefusedPickerSend)
+{
+    std::vector<char> seed = DesignBytes(10, 0);
+    for (int i = 0; i < 97; ++i)
+        linksim::StoreDesign(1, "seed" + std::to_string(i) + ".vbd", seed.data(), seed.size());
+    Names paths;
+    for (const char *name : {"a.vbd", "b.vbd", "c.vbd", "d.vbd", "e.vbd"})
+        paths.push_back(WriteDesign(In(name), 300));
+    const Shown full = {"Attention", "100 designs are already registered.\nNo design can be registered.", MB_ICONHAND};
+    const Shown cut = {"Attention", "100 designs have been registered.\nNo more design can be registered.",
+                       MB_ICONHAND};
+    UiScript host([](Ui &u) {
+        HWND send = u.WaitDialog(SEND_DESIGNS);
+        u.Click(send, IDOK);
+        AnswerUntilGone(u, send);
+    });
+    EXPECT_EQ(Dll().DirectFilesDownload(Owner(), WriteSendList(In("host.lst"), paths).c_str(), 0), 1);
+    host.Join();
+    ASSERT_EQ(ModuleMessages(), std::vector<Shown>{cut});
+    ClearRecordedMessageBoxes();
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
+        p.AddTyped(u, {"e.vbd"});
+        u.Click(p.child, IDC_PICKER_SEND);
+        u.WaitGone(p.common);
+        HWND send = u.WaitDialog(SEND_DESIGNS);
+        u.Click(send, IDOK);
+        AnswerUntilGone(u, send);
+    });
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{full, cut}));
+    EXPECT_EQ(StoredNames(1).size(), 100u);
+}
+
 BOOL WINAPI FailingOpenDialog(LPOPENFILENAMEA)
 {
     return FALSE;
