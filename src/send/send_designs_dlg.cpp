@@ -29,11 +29,13 @@ const TransferTitles SEND_TITLES = {"Send Designs - USB Connected", "Send Design
 const char ATTENTION[] = "Attention";
 const char ALREADY_FULL[] = "100 designs are already registered.\nNo design can be registered.";
 
-// Start was pressed: from then on the dialog ends only through WM_SEND_FINISHED, which
-// every road of a started send posts. (Closing it while the Check Files dialog is up
-// cancels the check instead of leaving the preparation running under a dialog that has
-// gone.)
+// Start was pressed: a second press (only a program can press the hidden button) and the
+// Name button do nothing more.
 bool g_sendStarted;
+// WM_CLOSE ended the dialog before a worker was started, while the preparation was still
+// under way (its Check Files dialog or a message box runs the messages meanwhile): the
+// preparation then starts no worker, which would send after the user had closed.
+bool g_sendClosed;
 
 // ---- ending a send before its worker ----
 
@@ -65,6 +67,10 @@ bool CheckRoom(HWND dialog)
 
 void StartWorker(HWND dialog, LPTHREAD_START_ROUTINE thread)
 {
+    if (g_sendClosed) {
+        EndSend(dialog, NULL);
+        return;
+    }
     g_workerHandle = CreateThread(NULL, 0, thread, dialog, 0, NULL);
     if (!g_workerHandle)
         EndSend(dialog, "Failed to create thread.");
@@ -174,6 +180,7 @@ BOOL OnInitDialog(HWND dialog)
     g_sendAnimation = NULL;
     g_workerHandle = NULL;
     g_sendStarted = false;
+    g_sendClosed = false;
     g_sendCancel.Discard();
     g_sendProgressTarget = dialog;
 
@@ -317,8 +324,13 @@ void OnClose(HWND dialog)
 {
     g_sendCancel.Set();
     StopClip(&g_sendAnimation);
-    if (g_sendStarted)
-        return;  // the worker (or the preparation) ends the dialog with WM_SEND_FINISHED
+    if (g_workerHandle)
+        return;  // the worker ends the dialog with WM_SEND_FINISHED
+    // Closed before a worker was started (ready, checking, or an ended preparation whose
+    // WM_SEND_FINISHED is still queued and now never handled): no send is running, so the
+    // transfer status that Start set goes back to 0 here.
+    g_sendClosed = true;
+    g_transferStatus = 0;
     UsbTerminate();
     EndDialog(dialog, 2);
 }

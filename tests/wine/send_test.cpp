@@ -461,6 +461,38 @@ TEST_F(Send, CheckFilesStep)
     }
 }
 
+// WM_CLOSE before a worker was started ends the dialog with 2, USB terminated, status back to 0, nothing
+// sent: while Check Files runs (the check cancelled), and after a refused send whose WM_SEND_FINISHED is
+// still queued behind the message box.
+TEST_F(Send, ClosingBeforeAWorkerStartedEndsWithTwo)
+{
+    UseUsb(Usb::Present);
+    for (bool checking : {true, false}) {
+        SCOPED_TRACE(checking ? "checking" : "refused, its end queued");
+        linksim::ResetMachine();
+        SetFaults(checking ? "delay=300\nmessage=log\n" : "message=log\n");
+        ClearRecordedMessageBoxes();
+        if (!checking)
+            Fill(1, 100);
+        SendList(List({Design("a.vbd")}), [&](Ui &u) {
+            HWND send = PressStart(u, true);
+            if (checking) {
+                u.WaitDialog("Check Files");
+                PostMessageA(send, WM_CLOSE, 0, 0);
+                return u.WaitGone(send);
+            }
+            MessageBoxInfo full = u.WaitMessageBox("Attention");
+            PostMessageA(send, WM_CLOSE, 0, 0);  // ahead of the WM_SEND_FINISHED that the answer lets follow
+            u.Answer(full, IDOK);
+            u.WaitGone(send);
+        }, 2);
+        Names ops = SimOps();
+        EXPECT_EQ(std::count(ops.begin(), ops.end(), "USB_Terminate"), 3) << "Check Files, the close, the export";
+        EXPECT_TRUE(CallsOf("USB_Download_Sequence").empty());
+        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    }
+}
+
 // While sending: buttons hidden, locations disabled, text and clip centred, counter and bar following. Closing
 // only sets the cancel event; the dialog ends when the worker reports, and USB is terminated after it.
 TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
