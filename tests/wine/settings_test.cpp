@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "comm_settings_res.h"
@@ -237,6 +238,43 @@ TEST_F(CommSettingsDialog, OkStoresTheChosenPortAndSpeed)
         EXPECT_EQ(Stored(), broderaRefuses ? "-/3 -/5" : "3/3 5/5");
         EXPECT_EQ(GetComPortName() + std::string(" ") + std::to_string(GetBaudRate()), "COM3 57600");
     }
+}
+
+// VembDlg.dll's registry writes in order, "<key> <value>": the key named by the product in its path.
+Names g_regWrites;
+std::map<HKEY, std::string> g_regKeyNames;
+LONG WINAPI RecordingCreateKey(HKEY root, LPCSTR path, DWORD reserved, LPSTR kind, DWORD options, REGSAM access,
+                               LPSECURITY_ATTRIBUTES security, PHKEY key, LPDWORD disposition)
+{
+    LONG e = RegCreateKeyExA(root, path, reserved, kind, options, access, security, key, disposition);
+    if (e == ERROR_SUCCESS)
+        g_regKeyNames[*key] = strstr(path, "Brodera") ? "Brodera" : strstr(path, "Tambora") ? "Tambora" : path;
+    return e;
+}
+LONG WINAPI RecordingSetValue(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE *data, DWORD size)
+{
+    g_regWrites.push_back(g_regKeyNames[key] + " " + name);
+    return RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+// Every write goes to the Brodera key first, then to the Tambora key: the defaults that opening on a fresh
+// profile stores, then the choice of OK.
+TEST_F(CommSettingsDialog, WritesGoToTheBroderaKeyBeforeTheTamboraKey)
+{
+    DeleteSettingsKeys();
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "advapi32.dll", "RegCreateKeyExA", (void *)RecordingCreateKey));
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "advapi32.dll", "RegSetValueExA", (void *)RecordingSetValue));
+    g_regWrites.clear();
+    Run([&](Ui &u, HWND dlg) {
+        ChoosePort(dlg, "COM3");
+        u.Click(dlg, IDC_BAUD_57600);
+        u.Click(dlg, IDOK);
+    });
+    const Names pair = {"Brodera COM Port", "Tambora COM Port", "Brodera Baud Rate", "Tambora Baud Rate"};
+    Names twice = pair;
+    twice.insert(twice.end(), pair.begin(), pair.end());
+    EXPECT_EQ(g_regWrites, twice);
+    EXPECT_EQ(Stored(), "3/3 5/5");
 }
 
 // OK that cannot store: the Tambora key refuses writes (the dialog shows the defaults, the
