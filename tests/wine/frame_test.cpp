@@ -145,30 +145,44 @@ TEST_F(Frame, OnlyACompleteUsbLibraryIsKeptAndEveryGuardHasItsFallback)
     EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
 }
 
+// DialogBoxParamA as Windows answers an owner that is no window: 0, nothing created (Wine answers -1).
+INT_PTR WINAPI WindowsDialogBoxParamA(HINSTANCE instance, LPCSTR name, HWND owner, DLGPROC procedure, LPARAM param)
+{
+    return owner && !IsWindow(owner) ? 0 : DialogBoxParamA(instance, name, owner, procedure, param);
+}
+
 // A transfer export whose dialog cannot be created returns 0 after its usual clean-up: the USB
-// link terminated and unloaded, and nothing shown.
+// link terminated and unloaded, and nothing shown. An owner that is no window (the dialog call
+// answers 0 then, and creates nothing) counts the same.
 TEST_F(Frame, DialogThatCannotBeCreatedReturnsZero)
 {
     UseUsb(Usb::Present);
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "user32.dll", "DialogBoxParamA", (void *)WindowsDialogBoxParamA));
     std::vector<char> design = DesignBytes(300, 1);
     std::string list = WriteSendList(In("host.lst"), {WriteDesign(In("a.vbd"))});
-    const std::pair<const char *, std::function<int()>> exports[] = {
+    const std::pair<const char *, std::function<int(HWND)>> exports[] = {
         {"Send Designs",
-         [&] { return Dll().DirectDownload(Owner(), (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x"); }},
-        {"Send Designs", [&] { return Dll().DirectFilesDownload(Owner(), list.c_str(), 0); }},
-        {"Receive Designs", [&] { return (int)Dll().UploadData(Owner()); }},
-        {"Delete Designs", [&] { return (int)Dll().DeleteData(Owner()); }},
+         [&](HWND owner) {
+             return Dll().DirectDownload(owner, (DWORD)(UINT_PTR)design.data(), (DWORD)design.size(), "x");
+         }},
+        {"Send Designs", [&](HWND owner) { return Dll().DirectFilesDownload(owner, list.c_str(), 0); }},
+        {"Receive Designs", [&](HWND owner) { return (int)Dll().UploadData(owner); }},
+        {"Delete Designs", [&](HWND owner) { return (int)Dll().DeleteData(owner); }},
     };
-    for (auto &e : exports) {
-        SCOPED_TRACE(e.first);
-        linksim::ResetMachine();
-        SetFaults("message=log\n");
-        DialogRefusal refusal(e.first);
-        EXPECT_EQ(e.second(), 0);
-        EXPECT_EQ(DialogRefusal::Refused(), 1);
-        EXPECT_EQ(SimOps(), Names{"USB_Terminate"});
-        EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL) << "unloaded";
-        EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+    HWND gone = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    DestroyWindow(gone);
+    for (bool ownerGone : {false, true}) {
+        for (auto &e : exports) {
+            SCOPED_TRACE(std::string(e.first) + (ownerGone ? ", owner gone" : ", refused"));
+            linksim::ResetMachine();
+            SetFaults("message=log\n");
+            DialogRefusal refusal(ownerGone ? "" : e.first);
+            EXPECT_EQ(e.second(ownerGone ? gone : Owner()), 0);
+            EXPECT_EQ(DialogRefusal::Refused(), ownerGone ? 0 : 1);
+            EXPECT_EQ(SimOps(), Names{"USB_Terminate"});
+            EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL) << "unloaded";
+            EXPECT_EQ(Dll().GetTransferStatus(), 0u);
+        }
     }
     EXPECT_TRUE(ModuleMessages().empty());
 }
