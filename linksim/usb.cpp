@@ -17,6 +17,30 @@ Link UsbLink()
     return {LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED, g_usb.Cancel()};
 }
 
+// USB_Initialize, USB_EventProc and USB_Terminate each keep the link's state, and the
+// module promises never to run one of them twice at once (one lock each). A call that
+// finds another of its own kind under way logs "overlapped". With delay.<Operation>= in
+// sim.ini each call stays inside that long, so that an overlap cannot slip by.
+class OneAtATime {
+public:
+    OneAtATime(Call &call, LONG *inside) : inside_(inside)
+    {
+        if (InterlockedIncrement(inside_) > 1)
+            call.Event("overlapped");
+        int holdMs = OwnDelayMs(LoadFaults(), call.Operation());
+        if (holdMs > 0)
+            Sleep((DWORD)holdMs);
+    }
+    ~OneAtATime() { InterlockedDecrement(inside_); }
+    OneAtATime(const OneAtATime &) = delete;
+    OneAtATime &operator=(const OneAtATime &) = delete;
+
+private:
+    LONG *inside_;
+};
+
+LONG g_initializing, g_eventing, g_terminating;
+
 }  // namespace
 
 extern "C" {
@@ -27,6 +51,7 @@ int __stdcall USB_Initialize(HWND owner, HANDLE cancel)
 {
     Call call("USB_Initialize");
     call.Flag("cancel", cancel != NULL);
+    OneAtATime alone(call, &g_initializing);
     int code = call.ForcedOr(LoadFaults().usbConnected ? SIM_OK : SIM_ERR_NOT_CONNECTED);
     g_usb.Set(code == SIM_OK, code == SIM_OK ? cancel : NULL);
     return call.Finish(code);
@@ -36,12 +61,14 @@ int __stdcall USB_EventProc(HWND window, WPARAM wParam, LPARAM lParam)
 {
     Call call("USB_EventProc");
     call.Num("wparam", (unsigned long)wParam).Num("lparam", (unsigned long)lParam);
+    OneAtATime alone(call, &g_eventing);
     return call.Finish(call.ForcedOr(LoadFaults().usbConnected ? 0 : -1));
 }
 
 int __stdcall USB_Terminate(void)
 {
     Call call("USB_Terminate");
+    OneAtATime alone(call, &g_terminating);
     g_usb.Set(false, NULL);
     return call.Finish(call.ForcedOr(SIM_OK));
 }

@@ -93,10 +93,15 @@ Faults LoadFaults()
     return faults;
 }
 
-int StepDelayMs(const Faults &faults, const std::string &operation)
+int OwnDelayMs(const Faults &faults, const std::string &operation)
 {
     auto own = faults.operationDelayMs.find(Lower(operation));
-    return own != faults.operationDelayMs.end() ? own->second : faults.delayMs;
+    return own != faults.operationDelayMs.end() ? own->second : 0;
+}
+
+int StepDelayMs(const Faults &faults, const std::string &operation)
+{
+    return faults.operationDelayMs.count(Lower(operation)) ? OwnDelayMs(faults, operation) : faults.delayMs;
 }
 
 void WriteFaults(const std::string &text)

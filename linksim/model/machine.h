@@ -98,6 +98,8 @@ struct Faults {
 Faults LoadFaults();
 // The pause after each progress step of `operation`: its own delay.<operation>, else delay=.
 int StepDelayMs(const Faults &faults, const std::string &operation);
+// The operation's own delay.<operation>, else 0.
+int OwnDelayMs(const Faults &faults, const std::string &operation);
 void WriteFaults(const std::string &text);  // replaces sim.ini (tests), clears sim.fired
 // When a forced failure is set for `operation` (and a "once" one has not fired yet),
 // returns true with its code and detail, and marks a "once" fault as fired.
@@ -114,6 +116,8 @@ bool TakeBusyAnswer();
 //     busy -> <answer>                          one per busy callback call
 //     forced                                    a fault of sim.ini answered
 //     cancelled                                 the cancel event stopped the call
+//     overlapped                                another call of this USB_Initialize,
+//                                               USB_EventProc or USB_Terminate was under way
 //     detail <n>                                a non-zero error detail was written
 //     -> <code>                                 the result, always last
 // Text values are quoted with \" and \\ escaped; control characters are written '?'.

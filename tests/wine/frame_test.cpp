@@ -108,6 +108,46 @@ TEST_F(Frame, OpenSaveNameLimits)
     DestroyWindow(list);
 }
 
+RECT ScreenRect(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// CenterControl: x centres the control in the client area, y = its screen top - the window's screen bottom
+// + the client height; the size stays.
+TEST_F(Frame, CenterControlPlacesByTheWindowsBottomEdge)
+{
+    HWND dialog = CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_THICKFRAME, 40, 60, 300, 200, NULL, NULL,
+                                NULL, NULL);
+    HWND control = CreateWindowA("STATIC", "", WS_CHILD, 17, 90, 60, 25, dialog, (HMENU)1012, NULL, NULL);
+    RECT before = ScreenRect(control), window = ScreenRect(dialog), client;
+    GetClientRect(dialog, &client);
+    CenterControl(dialog, 1012);
+    RECT after = ScreenRect(control);
+    MapWindowPoints(NULL, dialog, (POINT *)&after, 2);
+    EXPECT_EQ(after.left, (client.right - 60) / 2);
+    EXPECT_EQ(after.top, before.top - window.bottom + client.bottom);
+    EXPECT_EQ(after.right - after.left, 60);
+    EXPECT_EQ(after.bottom - after.top, 25);
+    DestroyWindow(dialog);
+}
+
+// CenterParentWindow centres the window's parent on the screen with the window's own size.
+TEST_F(Frame, CenterParentWindowGivesTheParentTheWindowsSizeCentred)
+{
+    HWND parent = CreateWindowA("STATIC", "", WS_POPUP, 0, 0, 150, 100, NULL, NULL, NULL, NULL);
+    HWND child = CreateWindowA("STATIC", "", WS_CHILD, 5, 5, 401, 251, parent, NULL, NULL, NULL);
+    CenterParentWindow(child);
+    RECT r = ScreenRect(parent);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - 401) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - 251) / 2);
+    EXPECT_EQ(r.right - r.left, 401);
+    EXPECT_EQ(r.bottom - r.top, 251);
+    DestroyWindow(parent);
+}
+
 // Without the library every guard answers its fallback (UsbEventProc 1: " - USB Connected"
 // after a device change); a library that lacks only USB_Opening_Sequence, which the module
 // never calls, is refused and freed; the whole one is bound and initialises.
@@ -143,6 +183,46 @@ TEST_F(Frame, OnlyACompleteUsbLibraryIsKeptAndEveryGuardHasItsFallback)
     UsbLockCounts after = GetUsbLockCounts();
     EXPECT_EQ(std::make_pair(after.created - before.created, after.deleted - before.deleted), std::make_pair(2, 2));
     EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), nullptr);
+}
+
+DWORD WINAPI CallUsbInitialize(LPVOID)
+{
+    return UsbInitialize(NULL, NULL);
+}
+DWORD WINAPI CallUsbEventProc(LPVOID)
+{
+    return UsbEventProc(NULL, 0, 0);
+}
+DWORD WINAPI CallUsbTerminate(LPVOID)
+{
+    return UsbTerminate();
+}
+
+// Each USB lock makes its own guard exclusive: four threads at once through each of UsbInitialize,
+// UsbEventProc and UsbTerminate, every call held inside the library for a while, never overlap there.
+TEST_F(Frame, EachUsbLockMakesItsGuardExclusive)
+{
+    UseUsb(Usb::Present);
+    SetFaults("delay.USB_Initialize=15\ndelay.USB_EventProc=15\ndelay.USB_Terminate=15\n");
+    ASSERT_EQ(LoadUsbLibrary(), 1);
+    const std::pair<const char *, LPTHREAD_START_ROUTINE> guards[] = {
+        {"USB_Initialize", CallUsbInitialize},
+        {"USB_EventProc", CallUsbEventProc},
+        {"USB_Terminate", CallUsbTerminate},
+    };
+    for (const auto &g : guards) {
+        HANDLE threads[4];
+        for (HANDLE &t : threads)
+            t = CreateThread(NULL, 0, g.second, NULL, 0, NULL);
+        WaitForMultipleObjects(4, threads, TRUE, 30000);
+        for (HANDLE t : threads)
+            CloseHandle(t);
+        std::vector<SimCall> calls = CallsOf(g.first);
+        EXPECT_EQ(calls.size(), 4u) << g.first;
+        for (const SimCall &c : calls)
+            EXPECT_TRUE(c.events.empty()) << g.first << " " << c.events.front();
+    }
+    UnloadUsbLibrary();
 }
 
 // DialogBoxParamA as Windows answers an owner that is no window: 0, nothing created (Wine answers -1).
