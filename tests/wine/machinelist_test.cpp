@@ -2,6 +2,7 @@
 // Designs share: the directory upload, sorting, ticks, previews, and their failures.
 #include <windows.h>
 #include <commctrl.h>
+#include <string.h>
 
 #include <gtest/gtest.h>
 
@@ -228,6 +229,7 @@ TEST_F(MachineList, PreviewFailures)
                 told.push_back({s.previewEvent, "Failed to create event object.", MB_ICONHAND});
             EXPECT_EQ(ModuleMessages(), told);
             EXPECT_EQ(LinkMessages(), c.link ? Names{c.link} : Names{});
+            EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(c.link, !strstr(c.faults, "port=") && !usb));
             EXPECT_FALSE(FileExists(TempFile("$$UPLPrv.tmp")));
         }
 }
@@ -378,6 +380,7 @@ TEST_F(MachineList, ListLoadFailures)
                 told.push_back({s.list, "Failed to read a temporary file.", MB_ICONHAND});
             EXPECT_EQ(ModuleMessages(), told);
             EXPECT_EQ(LinkMessages(), c.link);
+            EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !usb));
             EXPECT_FALSE(FileExists(TempFile("$$UPLDir.tmp")));
         }
 }

@@ -11,6 +11,7 @@
 
 #include "VembDlg.h"
 #include "designgen/design_writer.h"
+#include "link/settings.h"
 #include "receive/receive.h"
 #include "receive_designs_res.h"
 #include "receive_progress_res.h"
@@ -86,10 +87,13 @@ TEST_F(Receive, LocationClicksReloadTheListWithTheirCodes)
 
 // Three designs of "ATA PC Card" with "Select Open/Save folder." (6) received serially: the receive list in
 // list order, zero-closed and freed afterwards; the files byte-identical, ".ptn" saved as ".vbd"; the
-// machine unchanged.
+// machine unchanged. The line opens at 9600 bit/s on the stored port; the sequences get the stored speed.
 TEST_F(Receive, TickedDesignsArriveInTheReceiveFolder)
 {
     SeedFive(6);
+    SetRegDword(Key::Tambora, VALUE_COM_PORT, 4);
+    SetRegDword(Key::Tambora, VALUE_BAUD_RATE, 3);
+    SetFaults("port=COM4\n");
     SetRegString(Key::Tambora, "RcvPath", WorkDir() + "\\");
     WriteFileText(In("keep.txt"), "not ours");
     const char *names[] = {"A10.vbd", "Zed.vbd", "rose.vbd"};
@@ -123,10 +127,14 @@ TEST_F(Receive, TickedDesignsArriveInTheReceiveFolder)
     EXPECT_EQ(GetTransferStatus(), 0u);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(ReadFileBytes(In(names[i])), Design(numbers[i] - 1)) << names[i];
+    for (const SimCall &c : DirectoryUploads())
+        EXPECT_EQ(c.Arg("speed"), "19200") << "the stored speed";
+    for (const SimCall &c : CallsOf("SIO_InitializeIO"))
+        EXPECT_EQ(c.Arg("port") + " " + c.Arg("speed"), "COM4 9600") << "the stored port";
     std::vector<SimCall> uploads = Uploads();
     ASSERT_EQ(uploads.size(), 1u);
     EXPECT_EQ(uploads[0].Arg("count"), "3");
-    EXPECT_EQ(uploads[0].Arg("speed"), "38400");
+    EXPECT_EQ(uploads[0].Arg("speed"), "19200") << "the stored speed";
     EXPECT_EQ(uploads[0].Arg("progress"), "yes");
     EXPECT_EQ(uploads[0].entries.size(), 3u);
     EXPECT_EQ(Files(WorkDir()), (Names{"A10.vbd", "Zed.vbd", "keep.txt", "rose.vbd"}));
@@ -311,6 +319,7 @@ TEST_F(Receive, ReceiveFailures)
         EXPECT_EQ(open, atReceive);
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link ? Names{c.link} : Names{});
+        EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(c.link, std::string(c.what) == "upload fails"));
         EXPECT_EQ(Uploads().size(), std::string(c.what) == "upload fails" ? 1u : 0u);
         EXPECT_TRUE(Files(folder).empty());
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);

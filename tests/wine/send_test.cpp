@@ -2,6 +2,7 @@
 // name and stitch checks, the workers, the Vbd Name dialog, and every failure on the way.
 #include <windows.h>
 #include <commctrl.h>
+#include <string.h>
 
 #include <gtest/gtest.h>
 
@@ -378,6 +379,7 @@ TEST_F(Send, LinkFailuresAreTheLibrarysToExplain)
             SendList(list, Start(c.usb));
         EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
         EXPECT_EQ(LinkMessages(), Names{c.told});
+        EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(true, !c.fault));
         EXPECT_EQ(StoredNames(1).size(), (size_t)c.stored);
         EXPECT_EQ(GetModuleHandleA("VEMBUSB.DLL"), (HMODULE)NULL);
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
@@ -452,6 +454,7 @@ TEST_F(Send, CheckFilesStep)
         EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link);
+        EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !c.fault));
         EXPECT_EQ(CallsOf({"Protocol_Seq_Download", "USB_Download_Sequence"}).size(), c.sent ? 1u : 0u);
         EXPECT_EQ(StoredNames(1).size(), c.refuseDialog ? 100u : c.sent ? 1u : 0u);
         EXPECT_TRUE(NoDirectoryFileLeft());

@@ -256,6 +256,22 @@ Names LinkMessages()
     return told;
 }
 
+std::string LinkCloseBesideMessage()
+{
+    Names ops = SimOps();
+    auto told = std::find_if(ops.begin(), ops.end(), [](const std::string &op) {
+        return op == "DisplayMessageByReturnCode" || op == "USB_DisplayMessageByReturnCode";
+    });
+    auto closing = [](const std::string &op) { return op == "SIO_TerminateIO" || op == "USB_Terminate"; };
+    if (told == ops.end())
+        return "no message";
+    if (told != ops.begin() && closing(*(told - 1)))
+        return "closed, then told";
+    if (told + 1 != ops.end() && closing(*(told + 1)))
+        return "told, then closed";
+    return "not closed beside it";
+}
+
 // ---- the fixture ----
 
 static void DisarmWatchdog();
