@@ -2,6 +2,7 @@
 // its worker, and every failure on the way.
 #include <windows.h>
 #include <commctrl.h>
+#include <string.h>
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 
 #include "delete_wait_res.h"
 #include "frame/transfer_frame.h"
+#include "link/settings.h"
 #include "machinelist/design_list.h"
 #include "resource.h"
 #include "vemb_helpers.h"
@@ -85,8 +87,9 @@ TEST_F(Delete, NothingIsAskedUntilATickAndNoKeepsTheList)
     EXPECT_TRUE(DeleteCalls().empty());
 }
 
-// 7, 5, 3 deleted through one opening: serially with the machine busy twice (Retry); over USB from
-// location 6 with the wait dialog closed during the second deletion (finished, the third not tried).
+// 7, 5, 3 deleted through one opening: serially on the stored port with the machine busy twice (Retry);
+// over USB from location 6, busy once, with the wait dialog closed during the second deletion (finished,
+// the third not tried).
 TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
 {
     const struct {
@@ -101,7 +104,7 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
          {"SIO_InitializeIO", "Protocol_Seq_Delete", "Protocol_Seq_Delete", "Protocol_Seq_Delete", "SIO_TerminateIO"},
          {"moth.vbd", "oak.vbd", "pine.vbd", "rose.vbd", "nut.vbd"}},
         // The frame's USB_Terminate follows the worker's.
-        {true, 6, 0, {IDC_LOCATION_OPEN_SAVE, IDC_LOCATION_ATA_CARD}, "2  /  3", {7, 5},
+        {true, 6, 1, {IDC_LOCATION_OPEN_SAVE, IDC_LOCATION_ATA_CARD}, "2  /  3", {7, 5},
          {"USB_Initialize", "USB_Erase_Sequence", "USB_Erase_Sequence", "USB_Terminate", "USB_Terminate"},
          {"moth.vbd", "oak.vbd", "ant.vbd", "pine.vbd", "rose.vbd", "nut.vbd"}},
     };
@@ -111,7 +114,8 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
         linksim::ResetMachine();
         ClearRecordedMessageBoxes();
         SeedEight(c.location);
-        SetFaults("busy=" + std::to_string(c.busy) + "\n");
+        SetRegDword(Key::Tambora, VALUE_COM_PORT, 5);
+        SetFaults("busy=" + std::to_string(c.busy) + "\nport=COM5\n");
         g_counter.clear(), g_closeAt = c.closeAt;
         HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, CounterHook, NULL, GetCurrentThreadId());
         HWND busyOwner = NULL;
@@ -146,6 +150,8 @@ TEST_F(Delete, TickedDesignsGoHighestNumberFirst)
             EXPECT_EQ(atoi(call.Arg("location").c_str()) * 10 + call.result, c.location * 10);
         Names ops = SimOps();
         EXPECT_EQ(Names(ops.end() - std::min(ops.size(), c.ops.size()), ops.end()), c.ops);
+        for (const SimCall &open : CallsOf("SIO_InitializeIO"))
+            EXPECT_EQ(open.Arg("port"), "COM5") << "the stored port";
         EXPECT_EQ(StoredNames(c.location), c.left);
     }
 }
@@ -178,12 +184,14 @@ TEST_F(Delete, Failures)
         {"serial line", false, nullptr, 0, "fail.SIO_InitializeIO=2\n", {SURE}, "Delete 2/0", 0,
          {"SIO_InitializeIO", "DisplayMessageByReturnCode", "SIO_TerminateIO"}},
         {"USB link", false, &g_usbOpen, 1, "", {SURE}, "Delete 1/0", 0, {}},
+        {"USB deletion fails", false, nullptr, 0, "fail.USB_Erase_Sequence=5,78\n", {SURE}, "Delete 5/78", 1,
+         {"USB_DisplayMessageByReturnCode", "USB_Terminate", "USB_Terminate"}},
         {"no worker", false, &g_thread, 0, "", {SURE, noThread}, nullptr, 0,
          {"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const bool usb = c.fault == &g_usbOpen, staying = c.refuseDialog || c.told.back() == noMemory;
+        const bool usb = c.fault == &g_usbOpen || strstr(c.faults, "USB_"), staying = c.refuseDialog || c.told.back() == noMemory;
         UseUsb(usb ? Usb::Present : Usb::Absent);
         linksim::ResetMachine();
         SeedEight();
@@ -219,6 +227,28 @@ TEST_F(Delete, Failures)
         EXPECT_EQ(StoredNames(1), STORED);
         EXPECT_EQ(Dll().GetTransferStatus(), 0u);
     }
+}
+
+// The Delete Designs dialog's own titles follow the cable at every device change.
+TEST_F(Delete, DeviceChangesRetitleTheDialog)
+{
+    UseUsb(Usb::Present);
+    SetFaults("usb=disconnected\n");
+    Names titles;
+    UiScript ui([&](Ui &u) {
+        HWND dlg = u.WaitDialog("Delete Designs - USB Disconnected");
+        WaitListLoaded(u, dlg, 1);
+        for (const char *cable : {"usb=connected\n", "usb=disconnected\n"}) {
+            SetFaults(cable);
+            SendMessageTimeoutA(dlg, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, NULL);
+            titles.push_back(WindowText(dlg));
+        }
+        u.Click(dlg, IDCANCEL);
+        u.WaitGone(dlg);
+    });
+    EXPECT_EQ(Dll().DeleteData(Owner()), 1);
+    ui.Join();
+    EXPECT_EQ(titles, (Names{"Delete Designs - USB Connected", "Delete Designs - USB Disconnected"}));
 }
 
 // A design number travels in one byte: of 260 records the list shows the first 255, so that no
