@@ -2,6 +2,7 @@
 // module's child dialog, its buttons, and Send with the Send Designs dialog that follows.
 #include <windows.h>
 #include <commctrl.h>
+#include <string.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
@@ -178,6 +179,131 @@ protected:
         return buffer;
     }
 };
+
+RECT ScreenRect(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// Where the picker's own controls stand against the common dialog's buttons: what is out of place, or "".
+// Send under Cancel (its left edge and width, one OK-Cancel gap below); the location group's right edge 20
+// pixels left of Send, its top at Send's; "Select Open/Save folder." 3 pixels above its place in the group.
+std::string Misplaced(const Picker &p)
+{
+    RECT ok = ScreenRect(GetDlgItem(p.common, IDOK)), cancel = ScreenRect(GetDlgItem(p.common, IDCANCEL));
+    RECT send = ScreenRect(GetDlgItem(p.child, IDC_PICKER_SEND));
+    RECT group = ScreenRect(GetDlgItem(p.child, IDC_PICKER_SEND_GROUP));
+    RECT openSave = ScreenRect(GetDlgItem(p.child, IDC_PICKER_OPEN_SAVE));
+    RECT placed[] = {{13, 188, 13, 188}, {20, 214, 20, 214}};  // the group box and the check box in the template
+    for (RECT &r : placed)
+        MapDialogRect(p.child, &r);
+    std::string out;
+    if (send.left != cancel.left || send.right != cancel.right)
+        out += "Send not under Cancel; ";
+    if (send.top != cancel.bottom + (cancel.top - ok.bottom))
+        out += "Send not one gap below Cancel; ";
+    if (group.right != send.left - 20 || group.top != send.top)
+        out += "group not beside Send; ";
+    if (openSave.left - group.left != placed[1].left - placed[0].left ||
+        openSave.top - group.top != placed[1].top - placed[0].top - 3)
+        out += "Open/Save box not 3 pixels up in the group; ";
+    return out;
+}
+
+// The radio buttons' places in the location group, as text.
+std::string RadioPlaces(const Picker &p)
+{
+    RECT group = ScreenRect(GetDlgItem(p.child, IDC_PICKER_SEND_GROUP));
+    std::string out;
+    for (int id : {IDC_PICKER_BUILTIN, IDC_PICKER_ATA_CARD}) {
+        RECT r = ScreenRect(GetDlgItem(p.child, id));
+        out += std::to_string(r.left - group.left) + "," + std::to_string(r.top - group.top) + " ";
+    }
+    return out;
+}
+
+// The picker's controls follow the common dialog's buttons at opening and again at a new size (here the
+// buttons moved apart and WM_SIZE sent, as the common dialog does when it lays itself out anew); the radio
+// buttons keep their places in the location group.
+TEST_F(PickerTest, LayoutFollowsTheCommonDialogsButtons)
+{
+    Names misplaced, radios;
+    Run(WorkDir(), [&](Ui &, Picker &p) {
+        misplaced.push_back(Misplaced(p));
+        radios.push_back(RadioPlaces(p));
+        const int moves[][3] = {{IDOK, -40, 10}, {IDCANCEL, -40, 25}};
+        for (const auto &m : moves) {
+            HWND button = GetDlgItem(p.common, m[0]);
+            RECT r = ScreenRect(button);
+            MapWindowPoints(NULL, p.common, (POINT *)&r, 2);
+            SetWindowPos(button, NULL, r.left + m[1], r.top + m[2], 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        }
+        RECT client;
+        GetClientRect(p.child, &client);
+        SendMessageTimeoutA(p.child, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), SMTO_NORMAL,
+                            10000, NULL);
+        misplaced.push_back(Misplaced(p));
+        radios.push_back(RadioPlaces(p));
+    });
+    EXPECT_EQ(misplaced, (Names{"", ""}));
+    EXPECT_EQ(radios[1], radios[0]);
+}
+
+// What the common dialog is given: the open-file structure, and the texts the child dialog gives its buttons.
+struct GivenToCommonDialog {
+    OPENFILENAMEA ofn;
+    std::string filter, folder, title, extension;
+    Names relabels;
+} g_given;
+BOOL WINAPI RecordingGetOpenFileName(LPOPENFILENAMEA ofn)
+{
+    g_given.ofn = *ofn;
+    for (const char *f = ofn->lpstrFilter; f && *f; f += strlen(f) + 1)
+        g_given.filter += std::string(f) + "|";
+    g_given.folder = ofn->lpstrInitialDir ? ofn->lpstrInitialDir : "(none)";
+    g_given.title = ofn->lpstrTitle ? ofn->lpstrTitle : "(none)";
+    g_given.extension = ofn->lpstrDefExt ? ofn->lpstrDefExt : "(none)";
+    return GetOpenFileNameA(ofn);
+}
+LRESULT CALLBACK RecordRelabels(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPSTRUCT *m = (const CWPSTRUCT *)lParam;
+    if (code == HC_ACTION && m->message == CDM_SETCONTROLTEXT)
+        g_given.relabels.push_back(std::to_string(m->wParam) + " " + (const char *)m->lParam);
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+// The common dialog is asked for an Explorer-style multiple selection of existing ".vbd" files into the
+// 20480-character buffer, under "Select Designs", with the hook and template 101; the child dialog names its
+// buttons "Open Folder" and "Cancel".
+TEST_F(PickerTest, TheCommonDialogIsAskedAsDesigned)
+{
+    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "GetOpenFileNameA",
+                                     (void *)RecordingGetOpenFileName));
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordRelabels, NULL, GetCurrentThreadId());
+    g_given = GivenToCommonDialog();
+    Run(WorkDir(), [](Ui &, Picker &) {});
+    UnhookWindowsHookEx(hook);
+    const OPENFILENAMEA &ofn = g_given.ofn;
+    EXPECT_EQ(ofn.lStructSize, 76u);
+    EXPECT_EQ(ofn.hwndOwner, Owner());
+    EXPECT_EQ(ofn.hInstance, (HINSTANCE)Dll().module);
+    EXPECT_EQ(g_given.filter, "Embroidery Files(*.vbd)|*.vbd|");
+    EXPECT_EQ(ofn.lpstrCustomFilter, nullptr);
+    EXPECT_EQ(ofn.nFilterIndex, 0u);
+    EXPECT_NE(ofn.lpstrFile, nullptr);
+    EXPECT_EQ(ofn.nMaxFile, 20480u);
+    EXPECT_EQ(ofn.lpstrFileTitle, nullptr);
+    EXPECT_EQ(g_given.folder, WorkDir());
+    EXPECT_EQ(g_given.title, "Select Designs");
+    EXPECT_EQ(ofn.Flags, 0x81264u);
+    EXPECT_EQ(g_given.extension, "vbd");
+    EXPECT_NE(ofn.lpfnHook, nullptr);
+    EXPECT_EQ(ofn.lpTemplateName, MAKEINTRESOURCEA(IDD_PICKER));
+    EXPECT_EQ(g_given.relabels, (Names{"1 Open Folder", "2 Cancel"}));
+}
 
 // The opening: "Open Folder" over the caller's folder, Built-in chosen, an empty list and no Send; the preview
 // box's tooltip names the preview, the Open/Save check box has none.
