@@ -76,7 +76,7 @@ int TransferProgressCallback(DesignListSide &side, DWORD done, DWORD total);
 
 // ---- the list ----
 void InitDesignList(DesignListSide &side, HWND dialog);
-// The directory information file's designs in name order (CompareDesignNameText, equal
+// The directory information file's designs in name order (CompareDesignNames, equal
 // names in file order), unticked; the file is deleted whatever came of reading it.
 void FillDesignList(DesignListSide &side, HWND dialog);
 BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog);
