@@ -258,16 +258,18 @@ Names LinkMessages()
 
 std::string LinkCloseBesideMessage()
 {
-    Names ops = SimOps();
-    auto told = std::find_if(ops.begin(), ops.end(), [](const std::string &op) {
-        return op == "DisplayMessageByReturnCode" || op == "USB_DisplayMessageByReturnCode";
+    std::vector<SimCall> calls = ReadSimCalls();
+    auto closing = [](const SimCall &c) { return c.op == "SIO_TerminateIO" || c.op == "USB_Terminate"; };
+    auto told = std::find_if(calls.begin(), calls.end(), [](const SimCall &c) {
+        return c.op == "DisplayMessageByReturnCode" || c.op == "USB_DisplayMessageByReturnCode";
     });
-    auto closing = [](const std::string &op) { return op == "SIO_TerminateIO" || op == "USB_Terminate"; };
-    if (told == ops.end())
+    if (told == calls.end())
         return "no message";
-    if (told != ops.begin() && closing(*(told - 1)))
+    size_t i = (size_t)(told - calls.begin());
+    // A sequence that failed, the close, then the message.
+    if (i >= 2 && closing(calls[i - 1]) && !closing(calls[i - 2]) && calls[i - 2].result != 0)
         return "closed, then told";
-    if (told + 1 != ops.end() && closing(*(told + 1)))
+    if (i + 1 < calls.size() && closing(calls[i + 1]))
         return "told, then closed";
     return "not closed beside it";
 }

@@ -103,7 +103,8 @@ inline std::vector<SimCall> CallsOf(const char *op) { return CallsOf(Names{op});
 // The link libraries' explanations (with "message=log"): "<caption> <code>/<detail>" each.
 Names LinkMessages();
 // Where the link was closed (SIO_TerminateIO, USB_Terminate) beside the libraries' first
-// explanation: "closed, then told", "told, then closed", "not closed beside it" or "no message".
+// explanation: "closed, then told" (a failed sequence, the close, the message), "told, then
+// closed", "not closed beside it" or "no message".
 std::string LinkCloseBesideMessage();
 // What a failure is expected to show there: a link that did not open is explained, then
 // closed; a sequence that failed is closed, then explained.
