@@ -496,8 +496,9 @@ TEST_F(Send, ClosingBeforeAWorkerStartedEndsWithTwo)
     }
 }
 
-// While sending: buttons hidden, locations disabled, text and clip centred, counter and bar following. Closing
-// only sets the cancel event; the dialog ends when the worker reports, and USB is terminated after it.
+// While sending: buttons hidden, locations disabled, text and clip centred, counter and bar following; a
+// device change retitles the dialog beside the sequence. Closing only sets the cancel event; the dialog ends
+// when the worker reports, and USB is terminated after it.
 TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
 {
     UseUsb(Usb::Present);
@@ -508,6 +509,8 @@ TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
                                  SendDlgItemMessageA(dlg, IDC_SEND_PROGRESS, PBM_GETPOS, 0, 0) == 50; },
                     "the second design half sent");
         EXPECT_EQ(ControlText(dlg, IDC_SEND_STATUS), "Just a moment, please.");
+        SendMessageTimeoutA(dlg, WM_DEVICECHANGE, 0x0007, 0, SMTO_NORMAL, 10000, NULL);  // the cable, mid-send
+        EXPECT_EQ(WindowText(dlg), SEND_USB);
         for (int id : {IDOK, IDCANCEL})
             EXPECT_FALSE(IsControlVisible(dlg, id)) << id;
         for (int id : {IDC_SEND_BUILTIN, IDC_SEND_ATA_CARD, IDC_SEND_OPEN_SAVE})
@@ -527,6 +530,8 @@ TEST_F(Send, ClosingWhileSendingCancelsAndWaitsForTheWorker)
         u.Answer(box, IDOK);
         u.WaitGone(dlg);
     });
+    for (const SimCall &c : ReadSimCalls())
+        EXPECT_EQ(std::count(c.events.begin(), c.events.end(), std::string("overlapped")), 0) << c.op;
     std::vector<SimCall> downloads = CallsOf("USB_Download_Sequence");
     ASSERT_EQ(downloads.size(), 1u);
     EXPECT_EQ(downloads[0].result, 3);
