@@ -132,8 +132,8 @@ bool Cancelled(Call &call, HANDLE cancel)
 class Progress {
 public:
     Progress(Call &call, const Link &link, VembProgressCallback callback, DWORD designs)
-        : call_(call), cancel_(link.cancel), callback_(callback), designs_(designs),
-          total_(designs * PROGRESS_STEPS), faults_(LoadFaults()), delayMs_(StepDelayMs(faults_, call.Operation()))
+        : call_(call), cancel_(link.cancel), callback_(callback), designs_(designs), total_(designs * PROGRESS_STEPS),
+          faults_(LoadFaults()), delayMs_(StepDelayMs(faults_, call.Operation()))
     {
     }
 

@@ -84,12 +84,14 @@ DesignSortRecord Snapshot(const char *name, int32_t index, uint32_t number, uint
 // and its tick; equal names keep their list order.
 TEST(DirectoryInfo, SortKeepsDesignNumbersTicksAndTheOrderOfEqualNames)
 {
-    const char *names[] = {"Zed.ptn", "\xE9t\xE9.vbd", "apple.vbd", "A10.vbd", "A9.vbd", "zzz.vbd", "rose.PtN", "A9.vbd"};
+    const char *names[] = {"Zed.ptn", "\xE9t\xE9.vbd", "apple.vbd", "A10.vbd",
+                           "A9.vbd",  "zzz.vbd",       "rose.PtN",  "A9.vbd"};
     std::vector<DesignSortRecord> list;
     for (int i = 0; i < 8; ++i)
         list.push_back(Snapshot(names[i], i, i + 1, i == 2));
     SortDesignSnapshots(list.data(), list.size());
-    const char *order[] = {"A10.vbd", "A9.vbd", "A9.vbd", "Zed.ptn", "apple.vbd", "rose.PtN", "zzz.vbd", "\xE9t\xE9.vbd"};
+    const char *order[] = {"A10.vbd",   "A9.vbd",   "A9.vbd",  "Zed.ptn",
+                           "apple.vbd", "rose.PtN", "zzz.vbd", "\xE9t\xE9.vbd"};
     const uint32_t numbers[] = {4, 5, 8, 1, 3, 7, 6, 2};
     for (int j = 0; j < 8; ++j) {
         EXPECT_STREQ(list[j].name, order[j]);

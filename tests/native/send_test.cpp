@@ -349,9 +349,9 @@ TEST(Progress, EachFormulaIsTruncatedPercent)
     const struct {
         uint32_t done, total;
         int ratioFirst, scaledFirst;
-    } cases[] = {{0, 12, 0, 0},   {5, 12, 41, 41},     {12, 12, 100, 100}, {50, 200, 25, 25},  {29, 100, 28, 29},
-                 {57, 100, 56, 57}, {58, 100, 57, 58}, {0, 0, 0, 0},       {7, 0, 0, 0},       {13, 12, 100, 100},
-                 {0xFFFFFFFF, 1, 100, 100},            {1, 0xFFFFFFFF, 0, 0}, {0x7FFFFFFF, 0xFFFFFFFF, 49, 49},
+    } cases[] = {{0, 12, 0, 0}, {5, 12, 41, 41}, {12, 12, 100, 100}, {50, 200, 25, 25}, {29, 100, 28, 29},
+                 {57, 100, 56, 57}, {58, 100, 57, 58}, {0, 0, 0, 0}, {7, 0, 0, 0}, {13, 12, 100, 100},
+                 {0xFFFFFFFF, 1, 100, 100}, {1, 0xFFFFFFFF, 0, 0}, {0x7FFFFFFF, 0xFFFFFFFF, 49, 49},
                  {0xFFFFFFFE, 0xFFFFFFFF, 99, 99}};
     for (const auto &c : cases) {
         EXPECT_EQ(ProgressPercent(c.done, c.total), c.ratioFirst) << c.done << " / " << c.total;

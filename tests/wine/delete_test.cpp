@@ -191,7 +191,8 @@ TEST_F(Delete, Failures)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
-        const bool usb = c.fault == &g_usbOpen || strstr(c.faults, "USB_"), staying = c.refuseDialog || c.told.back() == noMemory;
+        const bool usb = c.fault == &g_usbOpen || strstr(c.faults, "USB_"),
+                   staying = c.refuseDialog || c.told.back() == noMemory;
         UseUsb(usb ? Usb::Present : Usb::Absent);
         linksim::ResetMachine();
         SeedEight();

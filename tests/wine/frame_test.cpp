@@ -119,8 +119,8 @@ RECT ScreenRect(HWND window)
 // + the client height; the size stays.
 TEST_F(Frame, CenterControlPlacesByTheWindowsBottomEdge)
 {
-    HWND dialog = CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_THICKFRAME, 40, 60, 300, 200, NULL, NULL,
-                                NULL, NULL);
+    HWND dialog =
+        CreateWindowA("STATIC", "", WS_POPUP | WS_CAPTION | WS_THICKFRAME, 40, 60, 300, 200, NULL, NULL, NULL, NULL);
     HWND control = CreateWindowA("STATIC", "", WS_CHILD, 17, 90, 60, 25, dialog, (HMENU)1012, NULL, NULL);
     RECT before = ScreenRect(control), window = ScreenRect(dialog), client;
     GetClientRect(dialog, &client);

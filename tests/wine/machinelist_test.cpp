@@ -380,7 +380,8 @@ TEST_F(MachineList, ListLoadFailures)
                 told.push_back({s.list, "Failed to read a temporary file.", MB_ICONHAND});
             EXPECT_EQ(ModuleMessages(), told);
             EXPECT_EQ(LinkMessages(), c.link);
-            EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !usb));
+            EXPECT_EQ(LinkCloseBesideMessage(),
+                      CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !usb));
             EXPECT_FALSE(FileExists(TempFile("$$UPLDir.tmp")));
         }
 }

@@ -280,8 +280,8 @@ LRESULT CALLBACK RecordRelabels(int code, WPARAM wParam, LPARAM lParam)
 // buttons "Open Folder" and "Cancel".
 TEST_F(PickerTest, TheCommonDialogIsAskedAsDesigned)
 {
-    ASSERT_TRUE(uidrive::PatchImport(Dll().module, "comdlg32.dll", "GetOpenFileNameA",
-                                     (void *)RecordingGetOpenFileName));
+    ASSERT_TRUE(
+        uidrive::PatchImport(Dll().module, "comdlg32.dll", "GetOpenFileNameA", (void *)RecordingGetOpenFileName));
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, RecordRelabels, NULL, GetCurrentThreadId());
     g_given = GivenToCommonDialog();
     Run(WorkDir(), [](Ui &, Picker &) {});

@@ -454,7 +454,8 @@ TEST_F(Send, CheckFilesStep)
         EXPECT_EQ(c.fault ? c.fault->failed : 1, 1);
         EXPECT_EQ(ModuleMessages(), c.told);
         EXPECT_EQ(LinkMessages(), c.link);
-        EXPECT_EQ(LinkCloseBesideMessage(), CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !c.fault));
+        EXPECT_EQ(LinkCloseBesideMessage(),
+                  CloseBesideMessage(!c.link.empty(), !strstr(c.faults, "port=") && !c.fault));
         EXPECT_EQ(CallsOf({"Protocol_Seq_Download", "USB_Download_Sequence"}).size(), c.sent ? 1u : 0u);
         EXPECT_EQ(StoredNames(1).size(), c.refuseDialog ? 100u : c.sent ? 1u : 0u);
         EXPECT_TRUE(NoDirectoryFileLeft());
