@@ -277,6 +277,7 @@ protected:
     std::vector<Design> pool_;
     std::map<int, Contents> model_;
     bool usb_ = false;
+    bool listCut_ = false;  // the module's list-cut flag, which lives across exports
     Fault fault_ = F_NONE;
     int speedCode_ = 0;  // 0: the default speed, 38400
     size_t callsBefore_ = 0;
@@ -431,6 +432,7 @@ const Shown READ_ERROR = {"Sending", "File Read Error.", MB_ICONHAND};
 
 void Soak::ListSend()
 {
+    listCut_ = false;  // DirectFilesDownload clears the list-cut flag
     int location = LOCATIONS[Pick(2)];
     if (fault_ == F_FULL)
         Fill(location);
@@ -453,8 +455,11 @@ void Soak::ListSend()
     UiScript ui([&](Ui &u) {
         StartSend(u, location, "Protocol_Seq_Download", "USB_Download_Sequence");
     });
-    EXPECT_EQ(Dll().DirectFilesDownload(Owner(), list.c_str(), 0), 1);
+    int result = Dll().DirectFilesDownload(Owner(), list.c_str(), 0);
     ui.Join();
+    // Closed before its worker started (during Check Files, or over a refusal), the dialog ends with 2.
+    bool worked = !NewCalls({"Protocol_Seq_Download", "USB_Download_Sequence"}).empty();
+    EXPECT_EQ(result, fault_ == F_CLOSE && !worked ? 2 : 1);
     ExpectSent(location, room, chosen);
     EXPECT_TRUE(FileExists(list)) << "the host's list stays";
 }
@@ -476,6 +481,13 @@ void Soak::ExpectSent(int location, size_t room, const std::vector<int> &order)
         told.push_back(FULL);
     else if (order.size() > room && clean)
         told.push_back(CUT);
+    // The list-cut flag outlives its export: a send that ends before its worker, and not by the close box,
+    // tells a former cut again. A worker's send sets it anew: cut, and the download not failed.
+    std::vector<SimCall> downloads = NewCalls({"Protocol_Seq_Download", "USB_Download_Sequence"});
+    if (downloads.empty() && listCut_ && fault_ != F_CLOSE)
+        told.push_back(CUT);
+    if (!downloads.empty())
+        listCut_ = order.size() > room && (downloads[0].result == 0 || downloads[0].result == -13);
     ExpectTold(told);
     ExpectMachineAsModel();
 }
@@ -524,6 +536,7 @@ void Soak::PickerSend()
 
 void Soak::DirectSend()
 {
+    listCut_ = false;  // the direct send's preparation clears it
     int location = LOCATIONS[Pick(2)];
     if (fault_ == F_FULL)
         Fill(location);
