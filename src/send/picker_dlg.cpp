@@ -44,14 +44,6 @@ ToolTipEntry g_pickerTips[] = {
     {-1, NULL},
 };
 
-// Where the template puts the location choices inside their group box, in pixels of the
-// child dialog; taken once the controls exist, so that every layout places them the same.
-struct GroupOffsets {
-    bool known;
-    POINT builtin, ataCard, openSave;
-};
-GroupOffsets g_groupOffsets;
-
 // The preview box's tooltip: a path (copied) or "Preview".
 void SetPreviewTip(const char *text)
 {
@@ -66,16 +58,10 @@ RECT ClientRectOf(HWND dialog, int controlId)
     return r;
 }
 
-POINT OffsetFrom(const RECT &origin, const RECT &r)
-{
-    POINT p = {r.left - origin.left, r.top - origin.top};
-    return p;
-}
-
-void PlaceAt(HWND dialog, int controlId, int x, int y)
+void MoveBy(HWND dialog, int controlId, int dx, int dy)
 {
     RECT r = ClientRectOf(dialog, controlId);
-    MoveWindow(GetDlgItem(dialog, controlId), x, y, r.right - r.left, r.bottom - r.top, FALSE);
+    MoveWindow(GetDlgItem(dialog, controlId), r.left + dx, r.top + dy, r.right - r.left, r.bottom - r.top, FALSE);
 }
 
 // ---- the first selected row ----
@@ -91,13 +77,6 @@ void LayoutPickerControls(HWND dialog)
         return;
 
     RECT group = ClientRectOf(dialog, IDC_PICKER_SEND_GROUP);
-    if (!g_groupOffsets.known) {
-        g_groupOffsets.builtin = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_BUILTIN));
-        g_groupOffsets.ataCard = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_ATA_CARD));
-        g_groupOffsets.openSave = OffsetFrom(group, ClientRectOf(dialog, IDC_PICKER_OPEN_SAVE));
-        g_groupOffsets.known = true;
-    }
-
     RECT okRect, cancelRect, sendRect;
     GetWindowRect(ok, &okRect);
     GetWindowRect(cancel, &cancelRect);
@@ -110,10 +89,12 @@ void LayoutPickerControls(HWND dialog)
     int groupX = sendAt.x - 20 - groupWidth, groupY = sendAt.y;
     MoveWindow(GetDlgItem(dialog, IDC_PICKER_SEND_GROUP), groupX, groupY, groupWidth, group.bottom - group.top,
                FALSE);
-    PlaceAt(dialog, IDC_PICKER_BUILTIN, groupX + g_groupOffsets.builtin.x, groupY + g_groupOffsets.builtin.y);
-    PlaceAt(dialog, IDC_PICKER_ATA_CARD, groupX + g_groupOffsets.ataCard.x, groupY + g_groupOffsets.ataCard.y);
-    PlaceAt(dialog, IDC_PICKER_OPEN_SAVE, groupX + g_groupOffsets.openSave.x,
-            groupY + g_groupOffsets.openSave.y - 3);
+    // The choices travel with their group; the Open/Save box goes 3 pixels further up at
+    // every layout, so each new size raises it once more.
+    int dx = groupX - group.left, dy = groupY - group.top;
+    MoveBy(dialog, IDC_PICKER_BUILTIN, dx, dy);
+    MoveBy(dialog, IDC_PICKER_ATA_CARD, dx, dy);
+    MoveBy(dialog, IDC_PICKER_OPEN_SAVE, dx, dy - 3);
 }
 
 void PreviewFirstSelectedRow(HWND dialog)
@@ -159,7 +140,6 @@ BOOL OnInitDialog(HWND dialog)
     HWND common = GetParent(dialog);
     SendMessageA(common, CDM_SETCONTROLTEXT, IDOK, (LPARAM) "Open Folder");
     SendMessageA(common, CDM_SETCONTROLTEXT, IDCANCEL, (LPARAM) "Cancel");
-    g_groupOffsets.known = false;
     LayoutPickerControls(dialog);
     EnableWindow(GetDlgItem(dialog, IDC_PICKER_SEND), FALSE);
     g_askVersion = 1;

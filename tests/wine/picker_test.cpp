@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -189,8 +190,8 @@ RECT ScreenRect(HWND window)
 
 // Where the picker's own controls stand against the common dialog's buttons: what is out of place, or "".
 // Send under Cancel (its left edge and width, one OK-Cancel gap below); the location group's right edge 20
-// pixels left of Send, its top at Send's; "Select Open/Save folder." 3 pixels above its place in the group.
-std::string Misplaced(const Picker &p)
+// pixels left of Send, its top at Send's; "Select Open/Save folder." `raised` pixels above its place in the group.
+std::string Misplaced(const Picker &p, int raised)
 {
     RECT ok = ScreenRect(GetDlgItem(p.common, IDOK)), cancel = ScreenRect(GetDlgItem(p.common, IDCANCEL));
     RECT send = ScreenRect(GetDlgItem(p.child, IDC_PICKER_SEND));
@@ -207,8 +208,9 @@ std::string Misplaced(const Picker &p)
     if (group.right != send.left - 20 || group.top != send.top)
         out += "group not beside Send; ";
     if (openSave.left - group.left != placed[1].left - placed[0].left ||
-        openSave.top - group.top != placed[1].top - placed[0].top - 3)
-        out += "Open/Save box not 3 pixels up in the group; ";
+        openSave.top - group.top != placed[1].top - placed[0].top - raised)
+        out += "Open/Save box " + std::to_string(placed[1].top - placed[0].top - (openSave.top - group.top)) +
+               " pixels up in the group, not " + std::to_string(raised) + "; ";
     return out;
 }
 
@@ -226,12 +228,35 @@ std::string RadioPlaces(const Picker &p)
 
 // The picker's controls follow the common dialog's buttons at opening and again at a new size (here the
 // buttons moved apart and WM_SIZE sent, as the common dialog does when it lays itself out anew); the radio
-// buttons keep their places in the location group.
+// buttons keep their places in the location group, and every layout raises the Open/Save box 3 pixels more.
+// The layouts are counted as the child dialog finishes them: its WM_INITDIALOG, and each WM_SIZE once its
+// controls exist (the common dialog sends one or more while it opens).
+std::atomic<int> g_layouts;
+LRESULT CALLBACK CountLayouts(int code, WPARAM wParam, LPARAM lParam)
+{
+    const CWPRETSTRUCT *m = (const CWPRETSTRUCT *)lParam;
+    if (code == HC_ACTION && (m->message == WM_INITDIALOG || m->message == WM_SIZE) &&
+        GetDlgItem(m->hwnd, IDC_PICKER_OPEN_SAVE) && GetDlgItem(m->hwnd, IDC_PICKER_SEND_GROUP))
+        ++g_layouts;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+// Misplaced for the layouts done so far, read again should one finish while the places are read.
+std::string MisplacedAfterEachLayout(const Picker &p)
+{
+    for (int attempt = 0;; ++attempt) {
+        int layouts = g_layouts;
+        std::string out = Misplaced(p, 3 * layouts);
+        if (layouts == g_layouts || attempt == 10)
+            return out;
+    }
+}
 TEST_F(PickerTest, LayoutFollowsTheCommonDialogsButtons)
 {
+    g_layouts = 0;
+    HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROCRET, CountLayouts, NULL, GetCurrentThreadId());
     Names misplaced, radios;
     Run(WorkDir(), [&](Ui &, Picker &p) {
-        misplaced.push_back(Misplaced(p));
+        misplaced.push_back(MisplacedAfterEachLayout(p));
         radios.push_back(RadioPlaces(p));
         const int moves[][3] = {{IDOK, -40, 10}, {IDCANCEL, -40, 25}};
         for (const auto &m : moves) {
@@ -244,9 +269,10 @@ TEST_F(PickerTest, LayoutFollowsTheCommonDialogsButtons)
         GetClientRect(p.child, &client);
         SendMessageTimeoutA(p.child, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom), SMTO_NORMAL,
                             10000, NULL);
-        misplaced.push_back(Misplaced(p));
+        misplaced.push_back(MisplacedAfterEachLayout(p));
         radios.push_back(RadioPlaces(p));
     });
+    UnhookWindowsHookEx(hook);
     EXPECT_EQ(misplaced, (Names{"", ""}));
     EXPECT_EQ(radios[1], radios[0]);
 }
