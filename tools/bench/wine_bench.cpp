@@ -428,6 +428,11 @@ void PickerAdd()
            DESIGNS, ROUNDS);
     printf("  median %.1f ms, slowest %.1f ms, best %.1f ms  (%.2f ms per design)\n", median, slowest,
            *std::min_element(presses.begin(), presses.end()), median / DESIGNS);
+    // Every round, in order: a lone slow round shows whether it came first or amid the others.
+    printf("  rounds (ms):");
+    for (double p : presses)
+        printf(" %.0f", p);
+    printf("\n");
     printf("  yardstick: 100 such rows into a visible report list view %.1f ms; with WM_SETREDRAW off %.1f ms"
            "  (\">>\" / rows redraw off = %.1f)\n",
            redrawing, quiet, median / quiet);
