@@ -98,12 +98,7 @@ TEST_F(Frame, OpenSaveNameLimits)
     EXPECT_FALSE(CheckOpenSaveName(Owner(), NULL, ("C:\\designs\\" + tooLong).c_str()));
     DropLongNames(Owner(), list);
     ui.Join();
-    const std::string asked = "The Open/Save Folder does not support the long file names such as \"" + tooLong +
-                              "\".\nPlease shorten the file name to 32 characters or less.",
-                      dropped = "The Open/Save Folder does not support the long file names of more than 32 "
-                                "characters.Some files failed to transfer.";
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error", asked, MB_ICONHAND},
-                                                    {"File Name Error", dropped, MB_ICONEXCLAMATION}}));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{LongNameRefused(tooLong), LONG_NAMES_DROPPED}));
     EXPECT_EQ(ListItemTexts(list), (Names{names[0], names[2], names[4]}));
     DestroyWindow(list);
 }

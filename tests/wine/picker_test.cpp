@@ -512,15 +512,7 @@ TEST_F(PickerTest, OpenSaveFolderDropsLongNamesAndRefusesThem)
         PassPosted(u, p.chosen);
         EXPECT_EQ(p.Rows().size(), 2u);
     });
-    EXPECT_EQ(ModuleMessages(),
-              (std::vector<Shown>{{"File Name Error",
-                                   "The Open/Save Folder does not support the long file names of more than 32 "
-                                   "characters.Some files failed to transfer.",
-                                   MB_ICONEXCLAMATION},
-                                  {"File Name Error",
-                                   "The Open/Save Folder does not support the long file names such as \"" + name37 +
-                                       "\".\nPlease shorten the file name to 32 characters or less.",
-                                   MB_ICONHAND}}));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{LONG_NAMES_DROPPED, LongNameRefused(name37)}));
 }
 
 // The first ".vbd" above 32700 stitches asks the version; declined (or not askable) it skips the rest of the
@@ -760,9 +752,6 @@ TEST_F(PickerTest, AFormerCutIsToldAgainAfterARefusedPickerSend)
     Names paths;
     for (const char *name : {"a.vbd", "b.vbd", "c.vbd", "d.vbd", "e.vbd"})
         paths.push_back(WriteDesign(In(name), 300));
-    const Shown full = {"Attention", "100 designs are already registered.\nNo design can be registered.", MB_ICONHAND};
-    const Shown cut = {"Attention", "100 designs have been registered.\nNo more design can be registered.",
-                       MB_ICONHAND};
     UiScript host([](Ui &u) {
         HWND send = u.WaitDialog(SEND_DESIGNS);
         u.Click(send, IDOK);
@@ -770,7 +759,7 @@ TEST_F(PickerTest, AFormerCutIsToldAgainAfterARefusedPickerSend)
     });
     EXPECT_EQ(Dll().DirectFilesDownload(Owner(), WriteSendList(In("host.lst"), paths).c_str(), 0), 1);
     host.Join();
-    ASSERT_EQ(ModuleMessages(), std::vector<Shown>{cut});
+    ASSERT_EQ(ModuleMessages(), std::vector<Shown>{LIST_CUT});
     ClearRecordedMessageBoxes();
     Run(WorkDir(), [&](Ui &u, Picker &p) {
         p.AddTyped(u, {"e.vbd"});
@@ -780,7 +769,7 @@ TEST_F(PickerTest, AFormerCutIsToldAgainAfterARefusedPickerSend)
         u.Click(send, IDOK);
         AnswerUntilGone(u, send);
     });
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{full, cut}));
+    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{LOCATION_FULL, LIST_CUT}));
     EXPECT_EQ(StoredNames(1).size(), 100u);
 }
 

@@ -23,7 +23,6 @@ namespace {
 
 const char SEND_COM[] = "Send Designs - COM Port", SEND_USB[] = "Send Designs - USB Connected";
 const char READY[] = "Ready to send designs.\nClick [Start] button.";
-const Shown FULL = {"Attention", "100 designs are already registered.\nNo design can be registered.", MB_ICONHAND};
 
 Shown TooLarge(const std::string &name, int limit)
 {
@@ -144,10 +143,7 @@ TEST_F(Send, ListIsCutToTheRoomLeft)
             u.Click(dlg, IDOK);
             AnswerUntilGone(u, dlg);
         });
-        EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"Attention",
-                                                         "100 designs have been registered.\nNo more design can be "
-                                                         "registered.",
-                                                         MB_ICONHAND}}));
+        EXPECT_EQ(ModuleMessages(), std::vector<Shown>{LIST_CUT});
         std::vector<SimCall> sent = CallsOf(usb ? "USB_Download_Sequence" : "Protocol_Seq_Download");
         ASSERT_EQ(sent.size(), 1u);
         EXPECT_EQ(sent[0].Arg("count"), "5") << "the count handed on stays";
@@ -203,7 +199,7 @@ TEST_F(Send, FullLocationIsRefusedOverTheDialogWithoutAWorker)
             SendList(List({Design("x.vbd")}), full);
         EXPECT_EQ(status + std::to_string(Dll().GetTransferStatus()), "01 over the dialog0");
         EXPECT_EQ(SimOps(), (Names{"SIO_InitializeIO", "Protocol_Seq_DirUpload", "SIO_TerminateIO"}));
-        EXPECT_EQ(ModuleMessages(), std::vector<Shown>{FULL});
+        EXPECT_EQ(ModuleMessages(), std::vector<Shown>{LOCATION_FULL});
         EXPECT_TRUE(NoDirectoryFileLeft());
     }
 }
@@ -226,10 +222,7 @@ TEST_F(Send, OpenSaveFolderSkipsLongNames)
     EXPECT_EQ(downloadsWhenTold, 1u) << "told after the sequence";
     EXPECT_EQ(CallsOf("Protocol_Seq_Download").at(0).Arg("count"), "2");
     EXPECT_EQ(StoredNames(5), (Names{fits, "short.vbd"}));
-    EXPECT_EQ(ModuleMessages(), (std::vector<Shown>{{"File Name Error",
-                                                     "The Open/Save Folder does not support the long file names of "
-                                                     "more than 32 characters.Some files failed to transfer.",
-                                                     MB_ICONEXCLAMATION}}));
+    EXPECT_EQ(ModuleMessages(), std::vector<Shown>{LONG_NAMES_DROPPED});
     linksim::ResetMachine();
     ClearRecordedMessageBoxes();
     bool kept = false;
@@ -424,7 +417,7 @@ TEST_F(Send, CheckFilesStep)
         {"size unknown", false, noFile, true, full, &g_fileSize, 0, false, false, true, {}, {}},
         {"unreadable", false, noFile, true, full, &g_fileRead, 0, false, false, true, {}, {}},
         {"left by a failed upload", false, "fail.Protocol_Seq_DirUpload=14,3\n", true, full, nullptr, 0, false, false,
-         false, {FULL}, {"Design List 14/3"}},
+         false, {LOCATION_FULL}, {"Design List 14/3"}},
     };
     WarmUp();
     for (const auto &c : cases) {
@@ -755,8 +748,7 @@ TEST_F(Send, OpenSaveFolderRefusesALongName)
             SCOPED_TRACE(id == IDOK ? "Start" : "the tick");
             u.Click(dlg, id);
             MessageBoxInfo box = u.WaitMessageBox("File Name Error");
-            EXPECT_EQ(box.text, "The Open/Save Folder does not support the long file names such as \"" + longName +
-                                    "\".\nPlease shorten the file name to 32 characters or less.");
+            EXPECT_EQ(box.text, LongNameRefused(longName).text);
             EXPECT_EQ(Dll().GetTransferStatus(), 0u);
             u.Answer(box, IDOK);
             u.WaitUntil([&] { return !IsChecked(dlg, IDC_SEND_OPEN_SAVE); }, "the box to be cleared");

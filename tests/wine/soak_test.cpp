@@ -431,8 +431,6 @@ void Soak::Step(int step)
     ExpectNothingLeft(step);
 }
 
-const Shown FULL = {"Attention", "100 designs are already registered.\nNo design can be registered.", MB_ICONHAND};
-const Shown CUT = {"Attention", "100 designs have been registered.\nNo more design can be registered.", MB_ICONHAND};
 const Shown READ_ERROR = {"Sending", "File Read Error.", MB_ICONHAND};
 
 void Soak::ListSend()
@@ -483,14 +481,14 @@ void Soak::ExpectSent(int location, size_t room, const std::vector<int> &order)
     if (fault_ == F_MISSING_FILE)
         told.push_back(READ_ERROR);
     else if (room == 0 && CountsTheLocation())
-        told.push_back(FULL);
+        told.push_back(LOCATION_FULL);
     else if (order.size() > room && clean)
-        told.push_back(CUT);
+        told.push_back(LIST_CUT);
     // The list-cut flag outlives its export: a send that ends before its worker, and not by the close box,
     // tells a former cut again. A worker's send sets it anew: cut, and the download not failed.
     std::vector<SimCall> downloads = NewCalls({"Protocol_Seq_Download", "USB_Download_Sequence"});
     if (downloads.empty() && listCut_ && fault_ != F_CLOSE)
-        told.push_back(CUT);
+        told.push_back(LIST_CUT);
     if (!downloads.empty())
         listCut_ = order.size() > room && (downloads[0].result == 0 || downloads[0].result == -13);
     ExpectTold(told);
@@ -578,7 +576,7 @@ void Soak::DirectSend()
     }
     bool clean = fault_ == F_NONE || fault_ == F_SLOW || fault_ == F_FULL;
     ExpectOneOf(location, outcomes, fault_ == F_CLOSE ? -1 : clean ? (int)outcomes.size() - 1 : 0);
-    ExpectTold(full && CountsTheLocation() ? std::vector<Shown>{FULL} : std::vector<Shown>{});
+    ExpectTold(full && CountsTheLocation() ? std::vector<Shown>{LOCATION_FULL} : std::vector<Shown>{});
     ExpectMachineAsModel();
 }
 

@@ -202,6 +202,24 @@ std::ostream &operator<<(std::ostream &os, const Shown &s)
     return os << "{\"" << s.caption << "\", \"" << s.text << "\", 0x" << std::hex << s.style << std::dec << "}";
 }
 
+const Shown LOCATION_FULL = {"Attention", "100 designs are already registered.\nNo design can be registered.",
+                             MB_ICONHAND};
+const Shown LIST_CUT = {"Attention", "100 designs have been registered.\nNo more design can be registered.",
+                        MB_ICONHAND};
+const Shown LONG_NAMES_DROPPED = {
+    "File Name Error",
+    "The Open/Save Folder does not support the long file names of more than 32 characters.Some files failed to "
+    "transfer.",
+    MB_ICONEXCLAMATION};
+
+Shown LongNameRefused(const std::string &name)
+{
+    return {"File Name Error",
+            "The Open/Save Folder does not support the long file names such as \"" + name +
+                "\".\nPlease shorten the file name to 32 characters or less.",
+            MB_ICONHAND};
+}
+
 std::vector<Shown> ModuleMessages()
 {
     std::vector<Shown> shown;

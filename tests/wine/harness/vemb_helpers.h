@@ -74,6 +74,10 @@ struct Shown {
 std::ostream &operator<<(std::ostream &os, const Shown &s);
 // The module's own message boxes since the last clear, in order, with the style it asked for.
 std::vector<Shown> ModuleMessages();
+// Messages more than one dialog shows: a location that is full, a list cut at the room left, and
+// the Open/Save folder's name limit (one name refused, long names dropped from a list).
+extern const Shown LOCATION_FULL, LIST_CUT, LONG_NAMES_DROPPED;
+Shown LongNameRefused(const std::string &name);
 // Answers (OK) the message boxes open now; answers every one that comes until `window` goes.
 void AnswerOpenBoxes(Ui &u);
 void AnswerUntilGone(Ui &u, HWND window);
