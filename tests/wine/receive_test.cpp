@@ -200,43 +200,60 @@ TEST_F(Receive, BrowseStoresTheChosenFolder)
     for (const std::string &folder : {base, first, second})
         CreateDirectoryA(folder.c_str(), NULL);
     SetRegString(Key::Tambora, "RcvPath", first);
-    auto highlighted = [](Ui &u, HWND browser, const char *name, DWORD timeoutMs = 90000) {
-        // The shell's folder tree fills slowly on a busy machine: generous waits.
+    auto highlighted = [](Ui &u, HWND browser, const char *name, DWORD timeoutMs) {
         u.WaitUntil([&] { return lstrcmpiA(HighlightedFolder(browser).c_str(), name) == 0; },
                     std::string(name) + " highlighted", timeoutMs);
     };
-    Run([&](Ui &u, HWND dlg) {
+    // Wine's browser, on a new prefix under load, now and then comes up late and without the selection
+    // the dialog sends it at BFFM_INITIALIZED, or lets a selection sent to it go by. The dialog does the
+    // same at every opening, so such a browser is cancelled and opened once more; the user's choice (the
+    // script's) is made again.
+    auto openBrowser = [&](Ui &u, HWND dlg, const char *name) {
         u.Click(dlg, IDC_RECEIVE_BROWSE);
         HWND browser = u.WaitDialogPrefix("Browse");
-        // Wine's browser, the first time it opens on a new prefix under load, now and then comes up
-        // late and without the selection the dialog sends it at BFFM_INITIALIZED. The dialog does the
-        // same at every opening, so such a browser is cancelled and opened once more.
         try {
-            highlighted(u, browser, "first", 20000);
+            highlighted(u, browser, name, 20000);
         } catch (const uidrive::UiTimeout &) {
             u.Click(browser, IDCANCEL);
             u.WaitGone(browser);
             u.Click(dlg, IDC_RECEIVE_BROWSE);
             browser = u.WaitDialogPrefix("Browse");
-            highlighted(u, browser, "first", 60000);
+            highlighted(u, browser, name, 60000);
         }
+        return browser;
+    };
+    // Opens the browser on `shown` and chooses `path` in it, as a user clicks a folder; a browser that
+    // lets the choice go by is cancelled (the receive folder stays) and the choice made in a new one.
+    auto choose = [&](Ui &u, HWND dlg, const char *shown, const std::string &path, const char *name) {
+        for (int attempt = 1;; ++attempt) {
+            HWND browser = openBrowser(u, dlg, shown);
+            EXPECT_TRUE(SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)path.c_str(), SMTO_NORMAL,
+                                            20000, NULL))
+                << "the browser did not take the selection";
+            try {
+                highlighted(u, browser, name, 20000);
+                return browser;
+            } catch (const uidrive::UiTimeout &) {
+                if (attempt == 3)
+                    throw;
+                u.Click(browser, IDCANCEL);
+                u.WaitGone(browser);
+            }
+        }
+    };
+    Run([&](Ui &u, HWND dlg) {
+        HWND browser = choose(u, dlg, "first", second, "second folder");
         bool title = false;
         for (HWND c = GetWindow(browser, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
             title |= WindowText(c) == "Select the folder to store the received embroidery data.";
         EXPECT_TRUE(title);
-        EXPECT_TRUE(SendMessageTimeoutA(browser, BFFM_SETSELECTIONA, TRUE, (LPARAM)second.c_str(), SMTO_NORMAL,
-                                        60000, NULL))
-            << "the browser did not take the selection";
-        highlighted(u, browser, "second folder");
         u.Click(browser, IDOK);
         u.WaitGone(browser);
         Settle(dlg);
         EXPECT_STRCASEEQ(ControlText(dlg, IDC_RECEIVE_FOLDER).c_str(), second.c_str());
         EXPECT_STRCASEEQ(RcvPath(Key::Brodera).c_str(), second.c_str());
         EXPECT_STRCASEEQ(RcvPath(Key::Tambora).c_str(), second.c_str());
-        u.Click(dlg, IDC_RECEIVE_BROWSE);
-        browser = u.WaitDialogPrefix("Browse");
-        highlighted(u, browser, "second folder");
+        browser = openBrowser(u, dlg, "second folder");
         LPITEMIDLIST drives = NULL;
         SHGetSpecialFolderLocation(NULL, CSIDL_DRIVES, &drives);
         // The browser answers a selection once it has told the dialog about it: OK is settled then.
