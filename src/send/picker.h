@@ -30,6 +30,11 @@ extern char g_previewPath[PICKER_PATH_SIZE + 1];
 extern char g_addPath[PICKER_PATH_SIZE];
 extern HWND g_pickerDialog;   // the child dialog
 extern HWND g_chosenList;     // the chosen-designs list (1001)
+// Controls that an addition reads or updates for every design, found once at
+// WM_INITDIALOG: under Wine each GetDlgItem asks the server for the dialog's children.
+extern HWND g_sendButton;
+extern HWND g_totalsLine;
+extern HWND g_openSaveBox;
 extern BYTE g_sendRequested;  // Send wrote the send list: open the Send Designs dialog
 extern int g_askVersion;      // the version question has not been confirmed in this opening
 extern int g_addingStopped;   // the user declined the version question in this addition
@@ -52,9 +57,9 @@ enum {
 // ---- the hook and its helpers (picker_dlg.cpp) ----
 UINT_PTR CALLBACK PickerHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Send's state and the totals line from the rows of the list.
-void UpdateTotals(HWND dialog);
+void UpdateTotals();
 // Send's state and the totals line for `rows` rows whose sizes sum to `total` bytes.
-void ShowTotals(HWND dialog, int rows, uint32_t total);
+void ShowTotals(int rows, uint32_t total);
 // The number a size cell shows ("12,345"): its digits without the commas.
 uint32_t SizeTextValue(const char *text);
 // The size cell of a row of the chosen-designs list as a number.

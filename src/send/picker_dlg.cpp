@@ -128,9 +128,12 @@ BOOL OnInitDialog(HWND dialog)
 {
     CreatePreviewSurface(dialog);
     g_pickerDialog = dialog;
+    g_sendButton = GetDlgItem(dialog, IDC_PICKER_SEND);
+    g_totalsLine = GetDlgItem(dialog, IDC_PICKER_TOTALS);
+    g_openSaveBox = GetDlgItem(dialog, IDC_PICKER_OPEN_SAVE);
     CheckDlgButton(dialog, IDC_PICKER_BUILTIN, BST_CHECKED);
     g_chosenList = GetDlgItem(dialog, IDC_PICKER_LIST);
-    UpdateTotals(dialog);
+    UpdateTotals();
     g_chosenList = InsertListColumns(dialog, IDC_PICKER_LIST, PICKER_COLUMNS,
                                      sizeof PICKER_COLUMNS / sizeof PICKER_COLUMNS[0]);
     SendMessageA(g_chosenList, LVM_DELETEALLITEMS, 0, 0);
@@ -141,7 +144,7 @@ BOOL OnInitDialog(HWND dialog)
     SendMessageA(common, CDM_SETCONTROLTEXT, IDOK, (LPARAM) "Open Folder");
     SendMessageA(common, CDM_SETCONTROLTEXT, IDCANCEL, (LPARAM) "Cancel");
     LayoutPickerControls(dialog);
-    EnableWindow(GetDlgItem(dialog, IDC_PICKER_SEND), FALSE);
+    EnableWindow(g_sendButton, FALSE);
     g_askVersion = 1;
     return TRUE;
 }
@@ -218,12 +221,12 @@ void OnCommand(HWND dialog, int id, int code)
             removed = true;
         }
         if (removed)
-            UpdateTotals(dialog);
+            UpdateTotals();
         break;
     }
     case IDC_PICKER_CLEAR_ALL:
         SendMessageA(g_chosenList, LVM_DELETEALLITEMS, 0, 0);
-        UpdateTotals(dialog);
+        UpdateTotals();
         break;
     case IDC_PICKER_SEND:
         // Send notifies its focus changes too (BS_NOTIFY). Those must not send: focus
@@ -235,7 +238,7 @@ void OnCommand(HWND dialog, int id, int code)
     case IDC_PICKER_OPEN_SAVE:
         if (IsChecked(dialog, IDC_PICKER_OPEN_SAVE)) {
             DropLongNames(dialog, g_chosenList);
-            UpdateTotals(dialog);
+            UpdateTotals();
         }
         break;
     case CMD_PREVIEW_SELECTED:
@@ -264,23 +267,23 @@ uint32_t RowSizeValue(int row)
     return SizeTextValue(size);
 }
 
-void ShowTotals(HWND dialog, int rows, uint32_t total)
+void ShowTotals(int rows, uint32_t total)
 {
-    EnableWindow(GetDlgItem(dialog, IDC_PICKER_SEND), rows != 0);
+    EnableWindow(g_sendButton, rows != 0);
     char kilobytes[KILOBYTE_TEXT_SIZE];
     FormatKilobytes(total, kilobytes);
     char text[96];
     snprintf(text, sizeof text, "Designs : %d  ,  Memory : %s K bytes", rows, kilobytes);
-    SetDlgItemTextA(dialog, IDC_PICKER_TOTALS, text);
+    SendMessageA(g_totalsLine, WM_SETTEXT, 0, (LPARAM)text);
 }
 
-void UpdateTotals(HWND dialog)
+void UpdateTotals()
 {
     int rows = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
     uint32_t total = 0;
     for (int row = 0; row < rows; ++row)
         total += RowSizeValue(row);
-    ShowTotals(dialog, rows, total);
+    ShowTotals(rows, total);
 }
 
 UINT_PTR CALLBACK PickerHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)

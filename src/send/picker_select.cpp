@@ -182,7 +182,7 @@ AddResult AddDesign(HWND dialog, const char *path)
     // file the module cannot open anyway.
     if (strlen(path) >= PICKER_PATH_SIZE)
         return ADD_FAILED;
-    if (IsChecked(dialog, IDC_PICKER_OPEN_SAVE) && !CheckOpenSaveName(dialog, NULL, path))
+    if (SendMessageA(g_openSaveBox, BM_GETCHECK, 0, 0) == BST_CHECKED && !CheckOpenSaveName(dialog, NULL, path))
         return ADD_DONE;
 
     OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
@@ -226,7 +226,7 @@ AddResult AddDesign(HWND dialog, const char *path)
         g_rows.totalSize += SizeTextValue(sizeText);
     }
     free(grouped);
-    ShowTotals(dialog, (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0), g_rows.totalSize);
+    ShowTotals((int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0), g_rows.totalSize);
     return ADD_DONE;
 }
 

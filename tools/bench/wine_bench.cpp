@@ -322,15 +322,15 @@ AddSteps ReplayAddSteps(HWND child, const std::string &folder, int designs)
     // One read of every row's size: what the totals line and (for the paths) the
     // duplicate test each cost per design before an addition kept what it had read.
     start = Milliseconds();
-    UpdateTotals(child);
+    UpdateTotals();
     steps.fullRead = Milliseconds() - start;
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     // Send's state and the totals line after every design.
     start = Milliseconds();
     for (int i = 1; i <= designs; ++i)
-        ShowTotals(child, i, 12345u * i);
+        ShowTotals(i, 12345u * i);
     steps.totals = Milliseconds() - start;
-    UpdateTotals(child);
+    UpdateTotals();
     return steps;
 }
 
