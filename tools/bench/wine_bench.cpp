@@ -524,8 +524,10 @@ void PumpMessages()
 void MachineDesignList()
 {
     const int DESIGNS = 255, ROUNDS = 15;
-    static const ToolTipEntry NO_TIPS[] = {{-1, NULL}};
-    BeginDesignListSide(g_receiveSide, NO_TIPS);
+    // The list is one of the dialog's tools, as in Receive Designs: whatever the tooltip
+    // hooks into its window procedure runs for every message the list takes.
+    static const ToolTipEntry TIPS[] = {{IDC_DESIGN_LIST, "Designs in Loomstar"}, {-1, NULL}};
+    BeginDesignListSide(g_receiveSide, TIPS);
     HWND dialog =
         CreateDialogParamA(g_moduleInstance, MAKEINTRESOURCEA(IDD_RECEIVE_DESIGNS), NULL, DesignListDlgProc, 0);
     ShowWindow(dialog, SW_SHOW);
