@@ -137,25 +137,24 @@ TEST_F(MachineList, LabelOkAndSelectionFollowTheTicks)
     });
 }
 
-// The list's dialog answers its tooltips' questions for the controls of its table, and for no others.
-TEST_F(MachineList, ToolTipsAnswerForTheControlsOfTheTable)
+// With the pointer resting on a control of the dialog's tooltip table, the tooltip shows that control's
+// text; on the folder box and the Open/Save check box, which are not in the table, none shows.
+TEST_F(MachineList, ToolTipShowsWhileThePointerRestsOnItsControl)
 {
     const struct {
         int id;
         const char *tip;
     } cases[] = {{IDC_DESIGN_LIST, "Designs in Loomstar"},
                  {IDC_RECEIVE_BROWSE, "Select location."},
-                 {IDCANCEL, "Cancel"},
-                 {IDC_RECEIVE_FOLDER, "-"},
-                 {IDC_HOOP_LABEL, "-"},
-                 {IDC_RECEIVE_OPEN_SAVE, "-"}};
-    Run([&](Ui &, HWND dlg) {
-        for (const auto &c : cases) {
-            NMTTDISPINFOA info = {{NULL, (UINT_PTR)GetDlgItem(dlg, c.id), TTN_NEEDTEXTA}};
-            info.uFlags = TTF_IDISHWND;
-            SendMessageTimeoutA(dlg, WM_NOTIFY, info.hdr.idFrom, (LPARAM)&info, SMTO_NORMAL, 10000, NULL);
-            EXPECT_EQ(std::string(info.lpszText ? info.lpszText : "-"), c.tip) << "control " << c.id;
-        }
+                 {IDC_PREVIEW_BOX, "Preview Window."},
+                 {IDC_RECEIVE_FOLDER, ""},
+                 {IDC_RECEIVE_OPEN_SAVE, ""}};
+    Run([&](Ui &u, HWND dlg) {
+        HWND tips = ToolTipOf(DesignList(dlg));
+        ASSERT_TRUE(tips);
+        for (const auto &c : cases)
+            EXPECT_EQ(HoverTip(u, tips, GetDlgItem(dlg, c.id), *c.tip ? 10000 : 1000), c.tip)
+                << "control " << c.id;
     });
 }
 

@@ -26,12 +26,6 @@ namespace {
 
 const char SEND_DESIGNS[] = "Send Designs - COM Port";
 
-BOOL CALLBACK Collect(HWND window, LPARAM list)
-{
-    ((std::vector<HWND> *)list)->push_back(window);
-    return TRUE;
-}
-
 // One opening of the picker as the script sees it: the common dialog, the module's child dialog, the file
 // name box (under Wine the edit edt1, else the combo box cmb13's edit) and the chosen-designs list.
 struct Picker {
@@ -93,21 +87,16 @@ struct Picker {
     std::string ToolTip(int controlId) const
     {
         UpdateWindow(child);
-        std::vector<HWND> all;
-        EnumWindows(Collect, (LPARAM)&all);
-        for (HWND w : all) {
-            TOOLINFOW tool = {TTTOOLINFOW_V2_SIZE, 0, child, (UINT_PTR)GetDlgItem(child, controlId)};
-            if (uidrive::ClassOf(w) != TOOLTIPS_CLASSA || GetWindow(w, GW_OWNER) != common ||
-                !SendMessageW(w, TTM_GETTOOLINFOW, 0, (LPARAM)&tool))
-                continue;
-            wchar_t text[1024] = L"";
-            tool.lpszText = text;
-            SendMessageW(w, TTM_GETTEXTW, 1024, (LPARAM)&tool);
-            char narrow[2048] = "";
-            WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, NULL, NULL);
-            return narrow;
-        }
-        return "(no tool)";
+        HWND tips = ToolTipOf(GetDlgItem(child, controlId));
+        if (!tips)
+            return "(no tool)";
+        TOOLINFOW tool = {TTTOOLINFOW_V2_SIZE, 0, child, (UINT_PTR)GetDlgItem(child, controlId)};
+        wchar_t text[1024] = L"";
+        tool.lpszText = text;
+        SendMessageW(tips, TTM_GETTEXTW, 1024, (LPARAM)&tool);
+        char narrow[2048] = "";
+        WideCharToMultiByte(CP_ACP, 0, text, -1, narrow, sizeof narrow, NULL, NULL);
+        return narrow;
     }
 };
 
@@ -353,6 +342,26 @@ TEST_F(PickerTest, OpensOverTheCallersFolderWithAnEmptyList)
         }
         EXPECT_EQ(p.ToolTip(IDC_PREVIEW_BOX), "Preview");
         EXPECT_EQ(p.ToolTip(IDC_PICKER_OPEN_SAVE), "(no tool)");
+    });
+}
+
+// With the pointer resting on a control of the tooltip table, the tooltip shows that control's text; on
+// the Open/Save check box, which is not in the table, none shows.
+TEST_F(PickerTest, ToolTipShowsWhileThePointerRestsOnItsControl)
+{
+    const struct {
+        int id;
+        const char *tip;
+    } cases[] = {{IDC_PICKER_LIST, "Embroidery File lists"},
+                 {IDC_PICKER_TOTALS, "Number of selected design and total size in byte"},
+                 {IDC_PICKER_ADD, "Add embroidery file."},
+                 {IDC_PICKER_OPEN_SAVE, ""}};
+    Run(WorkDir(), [&](Ui &u, Picker &p) {
+        HWND tips = ToolTipOf(p.chosen);
+        ASSERT_TRUE(tips);
+        for (const auto &c : cases)
+            EXPECT_EQ(HoverTip(u, tips, GetDlgItem(p.child, c.id), *c.tip ? 10000 : 1000), c.tip)
+                << "control " << c.id;
     });
 }
 

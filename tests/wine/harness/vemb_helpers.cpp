@@ -474,23 +474,64 @@ void ClickListAt(HWND dialog, POINT client)
     HWND list = DesignList(dialog);
     POINT screen = client;
     ClientToScreen(list, &screen);
+    PointAt(dialog, screen);
+    LPARAM at = MAKELPARAM(client.x, client.y);
+    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+void PointAt(HWND window, POINT screen)
+{
     // Pointer events of earlier moves (and of windows that came and went under the pointer)
-    // reach the dialog's thread late and may carry the cursor back: let the thread take them
+    // reach the window's thread late and may carry the cursor back: let the thread take them
     // in before and after the move, until the cursor stays put.
     for (int tries = 0; tries < 50; ++tries) {
-        Settle(dialog);
+        Settle(window);
         SetCursorPos(screen.x, screen.y);
-        Settle(dialog);
+        Settle(window);
         Sleep(10);
-        Settle(dialog);
+        Settle(window);
         POINT now;
         GetCursorPos(&now);
         if (now.x == screen.x && now.y == screen.y)
             break;
     }
-    LPARAM at = MAKELPARAM(client.x, client.y);
-    PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(list, WM_LBUTTONUP, 0, at);
+}
+
+HWND ToolTipOf(HWND control)
+{
+    for (HWND w = NULL; (w = FindWindowExA(NULL, w, TOOLTIPS_CLASSA, NULL)) != NULL;) {
+        DWORD process = 0;
+        GetWindowThreadProcessId(w, &process);
+        TOOLINFOW tool = {};
+        tool.cbSize = TTTOOLINFOW_V2_SIZE;
+        tool.hwnd = GetParent(control);
+        tool.uId = (UINT_PTR)control;
+        if (process == GetCurrentProcessId() && SendMessageW(w, TTM_GETTOOLINFOW, 0, (LPARAM)&tool))
+            return w;
+    }
+    return NULL;
+}
+
+std::string HoverTip(Ui &u, HWND tips, HWND control, DWORD limitMs)
+{
+    // A tip shows 10 ms after the pointer stops on its tool and stays while it rests there.
+    SendMessageA(tips, TTM_SETDELAYTIME, TTDT_INITIAL, 10);
+    SendMessageA(tips, TTM_SETDELAYTIME, TTDT_RESHOW, 10);
+    SendMessageA(tips, TTM_SETDELAYTIME, TTDT_AUTOPOP, 30000);
+    HWND top = GetAncestor(control, GA_ROOT);
+    RECT frame, box;
+    GetWindowRect(top, &frame);
+    POINT client = {0, 0};
+    ClientToScreen(top, &client);
+    PointAt(top, {(frame.left + frame.right) / 2, (frame.top + client.y) / 2});  // the caption bar
+    u.WaitUntil([&] { return !IsWindowVisible(tips); }, "no tooltip with the pointer off the tools");
+    GetWindowRect(control, &box);
+    PointAt(top, {(box.left + box.right) / 2, (box.top + box.bottom) / 2});
+    for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs; u.Sleep(10))
+        if (IsWindowVisible(tips))
+            return WindowText(tips);
+    return "";
 }
 
 // The middle of an item's check box: left of its icon, one state image wide.

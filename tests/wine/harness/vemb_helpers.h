@@ -118,6 +118,18 @@ private:
     HHOOK hook_;
 };
 
+// ---- the pointer and tooltips ----
+
+// Puts the pointer on a screen point as a user's move does (the system then sends WM_MOUSEMOVE to
+// the window under it); `window` belongs to the thread that takes the pointer's events.
+void PointAt(HWND window, POINT screen);
+// The tooltip window (top-level, of this process) that holds a tool for `control`, or NULL.
+HWND ToolTipOf(HWND control);
+// Moves the pointer onto the caption of the control's top-level window until `tips` hides, then rests
+// it on the middle of `control` (the tips' delays shortened); returns the text `tips` shows within
+// `limitMs`, or "" when it shows none.
+std::string HoverTip(Ui &u, HWND tips, HWND control, DWORD limitMs);
+
 // ---- the machine design list of Receive Designs and Delete Designs ----
 
 enum class Side { Receive, Delete };
