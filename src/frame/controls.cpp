@@ -2,8 +2,6 @@
 
 #include "frame/module.h"
 
-#include <new>
-
 HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, int count)
 {
     HWND list = GetDlgItem(dialog, controlId);
@@ -19,62 +17,6 @@ HWND InsertListColumns(HWND dialog, int controlId, const ListColumn *columns, in
     return list;
 }
 
-namespace {
-
-// What a tool window needs to pass its mouse messages on: the tooltip window and the
-// window procedure it had before. Lives from TTM_ADDTOOL to the tool's WM_NCDESTROY.
-struct ToolRelay {
-    WNDPROC previous;
-    HWND tips;
-};
-
-// A tooltip learns of the mouse from the tool's own messages. comctl32 can subclass each
-// tool for that (TTF_SUBCLASS), but its subclass chain fetches a window property on every
-// message the tool receives, and under Wine each fetch is a round trip to the server: 21
-// of the 37 a design cost in the picker's ">>". This plain subclass keeps its data in the
-// tool's user data (the dialog's controls leave it unused) and relays the messages
-// TTF_SUBCLASS relays.
-LRESULT CALLBACK RelayToolMessages(HWND tool, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    ToolRelay *relay = reinterpret_cast<ToolRelay *>(GetWindowLongPtrW(tool, GWLP_USERDATA));
-    WNDPROC previous = relay->previous;
-    switch (message) {
-    case WM_MOUSEMOVE:
-    case WM_LBUTTONDOWN:
-    case WM_LBUTTONUP:
-    case WM_MBUTTONDOWN:
-    case WM_MBUTTONUP:
-    case WM_RBUTTONDOWN:
-    case WM_RBUTTONUP:
-        if (IsWindow(relay->tips)) {
-            MSG msg = {tool, message, wParam, lParam, (DWORD)GetMessageTime(), {}};
-            SendMessageW(relay->tips, TTM_RELAYEVENT, 0, (LPARAM)&msg);
-        }
-        break;
-    case WM_NCDESTROY:
-        SetWindowLongPtrW(tool, GWLP_USERDATA, 0);
-        delete relay;
-        break;
-    }
-    return CallWindowProcW(previous, tool, message, wParam, lParam);
-}
-
-// Relays the mouse messages of `tool` to `tips`; where that cannot be set up, comctl32
-// subclasses the tool itself.
-UINT RelayToTips(HWND tool, HWND tips)
-{
-    ToolRelay *relay = new (std::nothrow) ToolRelay{NULL, tips};
-    if (!tool || !relay) {
-        delete relay;
-        return TTF_SUBCLASS;
-    }
-    SetWindowLongPtrW(tool, GWLP_USERDATA, (LONG_PTR)relay);
-    relay->previous = (WNDPROC)SetWindowLongPtrW(tool, GWLP_WNDPROC, (LONG_PTR)RelayToolMessages);
-    return 0;
-}
-
-}  // namespace
-
 HWND CreateToolTips(HWND dialog, const ToolTipEntry *table)
 {
     HWND tips = CreateWindowExA(0, TOOLTIPS_CLASSA, NULL, TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -87,9 +29,9 @@ HWND CreateToolTips(HWND dialog, const ToolTipEntry *table)
         // TOOLINFOA without the trailing lpReserved member, which comctl32 before version 6
         // refuses; the classic size works with every version.
         tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
         tool.hwnd = dialog;
         tool.uId = (UINT_PTR)GetDlgItem(dialog, e->controlId);
-        tool.uFlags = TTF_IDISHWND | RelayToTips((HWND)tool.uId, tips);
         tool.hinst = NULL;
         tool.lpszText = LPSTR_TEXTCALLBACKA;
         SendMessageA(tips, TTM_ADDTOOLA, 0, (LPARAM)&tool);
