@@ -58,9 +58,5 @@ StitchLimit CurrentStitchLimit()
 
 BOOL DesignTooLarge(int32_t stitchCount)
 {
-    // A design within every version's limit needs no look at the stored version, which is
-    // three server round trips under Wine for every design a ">>" adds.
-    if (!ExceedsStitchLimit(stitchCount, -1) && !ExceedsStitchLimit(stitchCount, 2))
-        return FALSE;
     return ExceedsStitchLimit(stitchCount, ReadMachineVersion());
 }
