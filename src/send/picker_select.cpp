@@ -42,11 +42,14 @@ BOOL CALLBACK FindShellList(HWND window, LPARAM param)
 
 // ---- adding ----
 
-// What an addition knows of the chosen-designs list: the paths of its rows and the sum of
-// their sizes, read once when ">>" starts and kept up as it appends. Reading every row for
-// every design (for the duplicate test and again for the totals line) grew with the square
-// of the list: 100 designs took over a second. Nothing else changes the list during an
-// addition, and it never holds more than PICKER_MAX_ROWS rows (only AddDesign adds).
+// What an addition knows of the chosen-designs list: the number of its rows, their paths
+// and the sum of their sizes, read once when ">>" starts and kept up as it appends. Reading
+// every row for every design (for the duplicate test and again for the totals line) grew
+// with the square of the list: 100 designs took over a second. And every message to the
+// list costs three round trips to the server under Wine, its tooltip's subclass fetching a
+// window property each time, so the count is not asked again either. Nothing else changes
+// the list during an addition, and it never holds more than PICKER_MAX_ROWS rows (only
+// AddDesign adds).
 struct ChosenRows {
     int count;
     uint32_t totalSize;
@@ -129,10 +132,9 @@ void SetRowText(int row, int column, const char *text)
     SendMessageA(g_chosenList, LVM_SETITEMTEXTA, row, (LPARAM)&item);
 }
 
-// False when the list took no row.
-bool AppendRow(const char *path, const char *size, const char *date)
+// Adds row `row`, the list's last; false when the list took no row.
+bool AppendRow(int row, const char *path, const char *size, const char *date)
 {
-    int row = (int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0);
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
     item.iItem = row;
@@ -173,7 +175,7 @@ AddResult AddDesign(HWND dialog, const char *path)
 {
     if (PathInList(path))
         return ADD_DONE;
-    if (SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0) >= PICKER_MAX_ROWS) {
+    if (g_rows.count >= PICKER_MAX_ROWS) {
         g_listFull = 1;
         return ADD_FAILED;
     }
@@ -221,12 +223,12 @@ AddResult AddDesign(HWND dialog, const char *path)
     char *grouped = FormatThousands(digits);
 
     const char *sizeText = grouped ? grouped : digits;
-    if (AppendRow(path, sizeText, date) && g_rows.count < PICKER_MAX_ROWS) {
+    if (AppendRow(g_rows.count, path, sizeText, date)) {
         lstrcpynA(g_rows.paths[g_rows.count++], path, PICKER_PATH_SIZE);
         g_rows.totalSize += SizeTextValue(sizeText);
     }
     free(grouped);
-    ShowTotals((int)SendMessageA(g_chosenList, LVM_GETITEMCOUNT, 0, 0), g_rows.totalSize);
+    ShowTotals(g_rows.count, g_rows.totalSize);
     return ADD_DONE;
 }
 
