@@ -170,15 +170,38 @@ int HitTestDesignList(DesignListSide &side)
     return item >= 0 && (info.flags & LVHT_ONITEM) ? item : -1;
 }
 
-void CountSelectedDesigns(DesignListSide &side, HWND dialog)
+// Every item's state and item data, read once for both the count and the refresh. Under
+// Wine each message to the list costs round trips to the server (its tooltip subclasses
+// it), and "Select All" over 255 designs reads the list once instead of twice.
+struct ItemSnapshot {
+    bool read;  // LVM_GETITEM answered
+    UINT state;
+    LPARAM data;
+};
+
+// The items in list order, at most DESIGN_NUMBER_MAX of them (the list never holds more);
+// returns their number.
+int ReadItemSnapshots(HWND list, ItemSnapshot *items)
+{
+    int count = ItemCount(list);
+    if (count > (int)DESIGN_NUMBER_MAX)
+        count = DESIGN_NUMBER_MAX;
+    for (int i = 0; i < count; ++i) {
+        items[i].read = ReadItemData(list, i, &items[i].data, &items[i].state);
+        if (!items[i].read)
+            items[i].state = 0;  // what LVM_GETITEMSTATE answers for an item it cannot read
+    }
+    return count;
+}
+
+void CountSelectedDesigns(DesignListSide &side, HWND dialog, const ItemSnapshot *items, int count)
 {
     EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
-    int count = ItemCount(side.listView);
     if (count <= 0)
         return;  // RefreshDesignSelection writes the label
     UINT selected = 0;
     for (int i = 0; i < count; ++i)
-        selected += IsDesignTicked(side.listView, i);
+        selected += StateImage(items[i].state) != UNTICKED_IMAGE;
     side.selectedCount = selected;
     if (selected > 0)
         EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
@@ -187,28 +210,39 @@ void CountSelectedDesigns(DesignListSide &side, HWND dialog)
     SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, label);
 }
 
-// While the list is filled, every inserted item makes the list send LVN_ITEMCHANGED;
-// recounting all items for each of them costs time that grows with the square of the list. The callers refresh once when the list is complete,
-// which ends in the same counts, label and item data, so the notifications are let pass
-// meanwhile and the list is not redrawn until it is whole.
-class ListRebuild {
+// Lets the list's LVN_ITEMCHANGED notifications pass without a refresh while it lives: for
+// changes whose refresh the owner makes once, afterwards or itself. A refresh reads every
+// item, so one per change grows with the square of the list.
+class RefreshPause {
 public:
-    explicit ListRebuild(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
+    explicit RefreshPause(DesignListSide &side) : side_(side), outer_(!side.rebuilding)
     {
         side_.rebuilding = true;
     }
-    ~ListRebuild()
+    ~RefreshPause()
     {
         if (outer_)
             side_.rebuilding = false;
     }
-    ListRebuild(const ListRebuild &) = delete;
-    ListRebuild &operator=(const ListRebuild &) = delete;
+    RefreshPause(const RefreshPause &) = delete;
+    RefreshPause &operator=(const RefreshPause &) = delete;
 
 private:
     DesignListSide &side_;
     bool outer_;
-    RedrawPause redraw_{side_.listView};
+};
+
+// While the list is filled or all its ticks set, every item makes the list send
+// LVN_ITEMCHANGED. The callers refresh once when the list is complete, which ends in the
+// same counts, label, item data and selection, so the notifications are let pass meanwhile
+// and the list is not redrawn until it is whole.
+class ListRebuild {
+public:
+    explicit ListRebuild(DesignListSide &side) : refresh_(side), redraw_(side.listView) {}
+
+private:
+    RefreshPause refresh_;
+    RedrawPause redraw_;
 };
 
 }  // namespace
@@ -305,27 +339,32 @@ void FillDesignList(DesignListSide &side, HWND dialog)
 
 BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog)
 {
-    CountSelectedDesigns(side, dialog);
     HWND list = side.listView;
-    int count = ItemCount(list);
+    ItemSnapshot items[DESIGN_NUMBER_MAX];
+    int count = ReadItemSnapshots(list, items);
+    CountSelectedDesigns(side, dialog, items, count);
     if (count <= 0) {
         SetDlgItemTextA(dialog, IDC_SELECTED_COUNT, "Selected designs : 0");
         return FALSE;
     }
     int changed = -1;
-    for (int i = 0; i < count; ++i) {
-        LPARAM data;
-        UINT state;
-        if (!ReadItemData(list, i, &data, &state))
-            continue;
-        DWORD tick = (DWORD)(StateImage(state) - 1);
-        if ((tick & 0xFFFF) != ((DWORD)data >> 16)) {
-            LVITEMA lvi = {};
-            lvi.mask = LVIF_PARAM;
-            lvi.iItem = i;
-            lvi.lParam = (LPARAM)((tick << 16) | ((DWORD)data & 0xFFFF));
-            SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&lvi);
-            changed = i;
+    {
+        // Each item data written makes the list notify a change; this refresh covers them
+        // all. The selection below is notified as usual.
+        RefreshPause pause(side);
+        for (int i = 0; i < count; ++i) {
+            if (!items[i].read)
+                continue;
+            DWORD tick = (DWORD)(StateImage(items[i].state) - 1);
+            LPARAM data = items[i].data;
+            if ((tick & 0xFFFF) != ((DWORD)data >> 16)) {
+                LVITEMA lvi = {};
+                lvi.mask = LVIF_PARAM;
+                lvi.iItem = i;
+                lvi.lParam = (LPARAM)((tick << 16) | ((DWORD)data & 0xFFFF));
+                SendMessageA(list, LVM_SETITEMA, 0, (LPARAM)&lvi);
+                changed = i;
+            }
         }
     }
     if (changed < 0)
@@ -337,6 +376,10 @@ BOOL RefreshDesignSelection(DesignListSide &side, HWND dialog)
 
 void SetAllDesignChecks(DesignListSide &side, int ticked)
 {
+    // A refresh for each tick read the whole list three times: "Select All" over 255 designs
+    // took over a minute under Wine. The callers refresh once afterwards and find all the
+    // newly ticked items changed at once, the last of them becoming the selected one.
+    ListRebuild rebuild(side);
     int count = ItemCount(side.listView);
     for (int i = 0; i < count; ++i)
         SetItemState(side.listView, i, INDEXTOSTATEIMAGEMASK(ticked + 1), LVIS_STATEIMAGEMASK);
