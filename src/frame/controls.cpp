@@ -84,5 +84,10 @@ void StopClip(HWND *animation)
 
 bool IsChecked(HWND dialog, int id)
 {
-    return IsDlgButtonChecked(dialog, id) == BST_CHECKED;
+    return IsChecked(GetDlgItem(dialog, id));
+}
+
+bool IsChecked(HWND button)
+{
+    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }

@@ -23,6 +23,8 @@ void GetListItemText(HWND listView, int item, int column, char *text, int size);
 
 // Whether the check box or radio button `id` of `dialog` is checked.
 bool IsChecked(HWND dialog, int id);
+// The same for a button already found.
+bool IsChecked(HWND button);
 
 // The transfer clip in a progress dialog's animation control; a null control is passed
 // over. Opens clip `clipId` of the module's resources.

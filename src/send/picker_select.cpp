@@ -184,7 +184,7 @@ AddResult AddDesign(HWND dialog, const char *path)
     // file the module cannot open anyway.
     if (strlen(path) >= PICKER_PATH_SIZE)
         return ADD_FAILED;
-    if (SendMessageA(g_openSaveBox, BM_GETCHECK, 0, 0) == BST_CHECKED && !CheckOpenSaveName(dialog, NULL, path))
+    if (IsChecked(g_openSaveBox) && !CheckOpenSaveName(dialog, NULL, path))
         return ADD_DONE;
 
     OwnedHandle file(CreateFileA(path, GENERIC_READ, 0, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
