@@ -137,11 +137,15 @@ int InsertListRow(HWND list, int image, LPARAM itemData, const char *const *text
     return inserted;
 }
 
-// True when the item's check box is ticked (any state image but the unticked one).
+// True when an item state shows a ticked check box (any state image but the unticked one).
+bool TickedState(UINT state)
+{
+    return StateImage(state) != UNTICKED_IMAGE;
+}
+
 bool IsDesignTicked(HWND list, int item)
 {
-    UINT state = (UINT)SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK);
-    return StateImage(state) != UNTICKED_IMAGE;
+    return TickedState((UINT)SendMessageA(list, LVM_GETITEMSTATE, item, LVIS_STATEIMAGEMASK));
 }
 
 // The item's text (at most 260 characters) and its item data.
@@ -201,7 +205,7 @@ void CountSelectedDesigns(DesignListSide &side, HWND dialog, const ItemSnapshot 
         return;  // RefreshDesignSelection writes the label
     UINT selected = 0;
     for (int i = 0; i < count; ++i)
-        selected += StateImage(items[i].state) != UNTICKED_IMAGE;
+        selected += TickedState(items[i].state);
     side.selectedCount = selected;
     if (selected > 0)
         EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
